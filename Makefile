@@ -1,0 +1,26 @@
+# Front door: `make run` builds and starts the program, `make test` builds
+# and runs every test. Build chatter goes to standard error so that piped
+# runs show only the program's own output.
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: run release test sanitize clean
+
+run: release
+	@./build/release/quorvast
+
+release:
+	@cmake --preset release >&2
+	@cmake --build --preset release --parallel $(JOBS) >&2
+
+test:
+	cmake --preset dev
+	cmake --build --preset dev --parallel $(JOBS)
+	ctest --preset dev --parallel $(JOBS)
+
+sanitize:
+	cmake --preset sanitize
+	cmake --build --preset sanitize --parallel $(JOBS)
+	ctest --preset sanitize --parallel $(JOBS)
+
+clean:
+	rm -rf build

@@ -1,0 +1,123 @@
+#include "dialogue/standard_streams.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <string>
+
+#include "dialogue/console_dialogue.h"
+
+#ifdef _WIN32
+#include <io.h>  // _read and _write keep the CRT's text mode: "\r\n" <-> "\n"
+#else
+#include <unistd.h>
+#endif
+
+namespace quorvast {
+namespace {
+
+constexpr int STDIN_FD = 0;
+constexpr int STDOUT_FD = 1;
+constexpr int STDERR_FD = 2;
+
+// One read of at most `size` bytes: the count, 0 at end of input, -1 on error.
+long read_some(unsigned char* data, std::size_t size) {
+#ifdef _WIN32
+  return _read(STDIN_FD, data, static_cast<unsigned>(size));
+#else
+  return static_cast<long>(::read(STDIN_FD, data, size));
+#endif
+}
+
+long write_some(int fd, const char* data, std::size_t size) {
+#ifdef _WIN32
+  return _write(fd, data, static_cast<unsigned>(size));
+#else
+  return static_cast<long>(::write(fd, data, size));
+#endif
+}
+
+// Writes all bytes, resuming after signals and partial writes. False when
+// the stream refused them (closed, full disk, reader gone).
+bool write_all(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const long written = write_some(fd, data, size);
+    if (written < 0 && errno == EINTR) {
+      continue;
+    }
+    if (written <= 0) {
+      return false;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+int StandardInput::next_byte() {
+  while (next_ == end_) {
+    if (ended_) {
+      return END_OF_INPUT;
+    }
+    const long count = read_some(block_.data(), block_.size());
+    if (count < 0 && errno == EINTR) {
+      continue;
+    }
+    // An unreadable input (closed, a directory) ends like an empty one.
+    if (count <= 0) {
+      ended_ = true;
+      return END_OF_INPUT;
+    }
+    next_ = 0;
+    end_ = static_cast<std::size_t>(count);
+  }
+  return block_[next_++];
+}
+
+void StandardOutput::write(std::string_view bytes) {
+  if (broken_) {
+    return;
+  }
+  while (!bytes.empty()) {
+    if (size_ == pending_.size()) {
+      flush();
+    }
+    const std::size_t room = std::min(bytes.size(), pending_.size() - size_);
+    bytes.copy(pending_.data() + size_, room);
+    size_ += room;
+    bytes.remove_prefix(room);
+  }
+}
+
+void StandardOutput::flush() {
+  if (size_ > 0 && !broken_) {
+    broken_ = !write_all(STDOUT_FD, pending_.data(), size_);
+  }
+  size_ = 0;
+}
+
+void complain(std::string_view message) {
+  std::string line = "quorvast: ";
+  line.append(message).push_back('\n');
+  (void)write_all(STDERR_FD, line.data(), line.size());  // nowhere left to report a failure
+}
+
+void run_console_dialogue() {
+#ifdef SIGPIPE
+  // A reader that goes away early must not kill the run: the write fails
+  // with EPIPE instead, and the output falls silent.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
+  StandardInput input;
+  StandardOutput output;
+  const DialogueOutcome outcome = run_console_dialogue(input, output);
+  if (!outcome.complaint.empty()) {
+    complain(outcome.complaint);
+  }
+  std::exit(outcome.exit_status);
+}
+
+}  // namespace quorvast

@@ -1,0 +1,41 @@
+// Standard input and output as a byte source and sink: input read in blocks,
+// output collected and written in one system call per flush. A failed write
+// silences the output for the rest of the run; it is never reported.
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+#include "dialogue/byte_sink.h"
+#include "dialogue/byte_source.h"
+
+namespace quorvast {
+
+class StandardInput final : public ByteSource {
+ public:
+  int next_byte() override;
+
+ private:
+  // Enough that piped input costs one read per block, small enough to keep
+  // the process tiny. A terminal hands over one line per read.
+  std::array<unsigned char, 16384> block_{};
+  std::size_t next_ = 0;
+  std::size_t end_ = 0;
+  bool ended_ = false;  // never wait on a terminal again once input ended
+};
+
+class StandardOutput final : public ByteSink {
+ public:
+  void write(std::string_view bytes) override;
+  void flush() override;
+
+ private:
+  std::array<char, 4096> pending_{};
+  std::size_t size_ = 0;
+  bool broken_ = false;
+};
+
+// Writes "quorvast: <message>\n" to standard error in one piece.
+void complain(std::string_view message);
+
+}  // namespace quorvast
