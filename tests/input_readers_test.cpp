@@ -1,0 +1,235 @@
+// The three readers against their grammar: what each stores, what it leaves
+// unread for the next reader, and which input flags it adds.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "dialogue/key_reader.h"
+#include "dialogue/line_reader.h"
+#include "dialogue/number_reader.h"
+#include "memory_streams.h"
+
+namespace quorvast {
+namespace {
+
+constexpr float UNTOUCHED = 12345.0F;
+constexpr float INF = std::numeric_limits<float>::infinity();
+
+enum Flags { NONE = 0, ENDED = 1, FAILED = 2, BOTH = 3 };
+
+Flags flags_of(const InputState& state) {
+  return static_cast<Flags>((state.end_of_input ? ENDED : NONE) | (state.failed ? FAILED : NONE));
+}
+
+// Everything the next reader would see: bytes given back, then the source.
+std::string rest_of(ConsoleInput& input) {
+  std::string rest;
+  for (int byte = input.take(); byte != END_OF_INPUT; byte = input.take()) {
+    rest.push_back(static_cast<char>(byte));
+  }
+  return rest;
+}
+
+struct NumberCase {
+  std::string input;
+  float stored;
+  std::string left;
+  Flags flags;
+};
+
+const std::string ZEROS_349(349, '0');
+const std::string DIGITS_348(348, '7');
+
+const NumberCase NUMBERS[] = {
+    {"5.\n", 5.0F, "\n", NONE},
+    {".5\n", 0.5F, "\n", NONE},
+    {"-.5\n", -0.5F, "\n", NONE},
+    {"+7\n", 7.0F, "\n", NONE},
+    {"007\n", 7.0F, "\n", NONE},
+    {"1e5\n", 100000.0F, "\n", NONE},
+    {"1.e5\n", 100000.0F, "\n", NONE},
+    {"1E+3\n", 1000.0F, "\n", NONE},
+    {"1e-5\n", 0.00001F, "\n", NONE},
+    {"12e\n", 12.0F, "e\n", NONE},
+    {"12e-\n", 12.0F, "e-\n", NONE},
+    {"12E+x", 12.0F, "E+x", NONE},
+    {"1e5e\n", 100000.0F, "e\n", NONE},
+    {"1e5.3\n", 100000.0F, ".3\n", NONE},
+    {"1.5.3\n", 1.5F, ".3\n", NONE},
+    {"12-3\n", 12.0F, "-3\n", NONE},
+    {"0x1A\n", 0.0F, "x1A\n", NONE},
+    {"1,5\n", 1.0F, ",5\n", NONE},
+    {"10abc\n", 10.0F, "abc\n", NONE},
+    {"\n\n \t\v\f\r 12 q", 12.0F, " q", NONE},
+    // Beyond the float or double range: signed infinity, signed zero.
+    {"1e39\n", INF, "\n", NONE},
+    {"-1e39\n", -INF, "\n", NONE},
+    {"1e400\n", INF, "\n", NONE},
+    {"-1e400\n", -INF, "\n", NONE},
+    {"0.0001e312\n", INF, "\n", NONE},
+    {"1e99999999999999999999\n", INF, "\n", NONE},
+    {"1e-50\n", 0.0F, "\n", NONE},
+    {"1000e-327\n", 0.0F, "\n", NONE},
+    {"0e999999\n", 0.0F, "\n", NONE},
+    {"1e-45\n", 1e-45F, "\n", NONE},  // the smallest subnormal float
+    // Rounded to double first, then to float: the double is a float midpoint
+    // and goes to the even neighbour, -10 exactly.
+    {"-10.0000004768371582031250000001\n", -10.0F, "\n", NONE},
+    // No number: everything taken is given back.
+    {"+\n", UNTOUCHED, "+\n", FAILED},
+    {".\n", UNTOUCHED, ".\n", FAILED},
+    {"+-5\n", UNTOUCHED, "+-5\n", FAILED},
+    {"-.x\n", UNTOUCHED, "-.x\n", FAILED},
+    {".e1\n", UNTOUCHED, ".e1\n", FAILED},
+    {"e5\n", UNTOUCHED, "e5\n", FAILED},
+    {"inf\n", UNTOUCHED, "inf\n", FAILED},
+    {"nan\n", UNTOUCHED, "nan\n", FAILED},
+    // The end of input stops the scan as any other byte would.
+    {"42", 42.0F, "", ENDED},
+    {"12e", 12.0F, "e", ENDED},
+    {"12e-", 12.0F, "e-", ENDED},
+    {"-.", UNTOUCHED, "-.", BOTH},
+    {"", UNTOUCHED, "", BOTH},
+    {" \n\t", UNTOUCHED, "", BOTH},
+    // At most 349 bytes are taken; the scan then stops where it is.
+    {ZEROS_349 + "12\n", 0.0F, "12\n", NONE},
+    {DIGITS_348 + "e5\n", INF, "e5\n", NONE},
+    {"0." + std::string(346, '0') + "e-5\n", 0.0F, "e-5\n", NONE},
+    {std::string(347, '0') + "1", 1.0F, "", ENDED},
+    {ZEROS_349, 0.0F, "", NONE},
+};
+
+TEST(NumberReader, FollowsTheGrammar) {
+  for (const auto& c : NUMBERS) {
+    StringSource source(c.input);
+    StringSink sink;
+    ConsoleInput input(source, sink);
+    float magnitude = UNTOUCHED;
+    read_magnitude(input, magnitude);
+    EXPECT_EQ(flags_of(input.state()), c.flags) << c.input;
+    EXPECT_EQ(magnitude, c.stored) << c.input;
+    EXPECT_EQ(std::signbit(magnitude), std::signbit(c.stored)) << c.input;
+    EXPECT_EQ(rest_of(input), c.left) << c.input;
+  }
+}
+
+TEST(NumberReader, KeepsTheSignOfZero) {
+  for (const std::string text : {"-0", "-1e-50", "-0.0e7"}) {
+    StringSource source(text);
+    StringSink sink;
+    ConsoleInput input(source, sink);
+    float magnitude = UNTOUCHED;
+    read_magnitude(input, magnitude);
+    EXPECT_EQ(magnitude, 0.0F) << text;
+    EXPECT_TRUE(std::signbit(magnitude)) << text;
+  }
+}
+
+struct LineCase {
+  std::string input;
+  std::string name;
+  std::string left;
+  Flags flags;
+};
+
+const LineCase LINES[] = {
+    {"Vesta\n10\n", "Vesta", "10\n", NONE},
+    {"\n10\n", "", "10\n", NONE},
+    {"  Ida \t\n", "  Ida \t", "", NONE},
+    {"Hygiea12345\nx", "Hygiea12345", "x", NONE},
+    {"Hygiea123456\n", "Hygiea12345", "6\n", FAILED},
+    {"Hygiea1234567890\n", "Hygiea12345", "67890\n", FAILED},
+    {"Ceres", "Ceres", "", ENDED},
+    {"Hygiea12345", "Hygiea12345", "", ENDED},
+    {"", "", "", BOTH},
+    {"a\rb\n", "a\rb", "", NONE},
+    {std::string("a\0b\n", 4), std::string("a\0b", 3), "", NONE},
+};
+
+TEST(LineReader, ReadsOneNameLine) {
+  for (const auto& c : LINES) {
+    StringSource source(c.input);
+    StringSink sink;
+    ConsoleInput input(source, sink);
+    NameBuffer name;
+    name.fill('#');
+    read_name_line(input, name);
+    EXPECT_EQ(flags_of(input.state()), c.flags) << c.input;
+    EXPECT_EQ(std::string(name.data(), c.name.size() + 1), c.name + '\0') << c.input;
+    EXPECT_EQ(rest_of(input), c.left) << c.input;
+  }
+}
+
+struct KeyCase {
+  std::string input;
+  char key;
+  std::string left;
+  Flags flags;
+};
+
+const KeyCase KEYS[] = {
+    {"q\n", 'q', "\n", NONE},
+    {"\n\n  \tQuit\n", 'Q', "uit\n", NONE},
+    {"\xff", '\xff', "", NONE},
+    {"\n \n", '#', "", BOTH},
+    {"", '#', "", BOTH},
+};
+
+TEST(KeyReader, TakesTheFirstNonBlankByte) {
+  for (const auto& c : KEYS) {
+    StringSource source(c.input);
+    StringSink sink;
+    ConsoleInput input(source, sink);
+    char key = '#';
+    read_exit_key(input, key);
+    EXPECT_EQ(flags_of(input.state()), c.flags) << c.input;
+    EXPECT_EQ(key, c.key) << c.input;
+    EXPECT_EQ(rest_of(input), c.left) << c.input;
+  }
+}
+
+TEST(Readers, FlushPendingOutputBeforeReading) {
+  StringSource source("Vesta\n10 q");
+  StringSink sink;
+  ConsoleInput input(source, sink);
+  NameBuffer name;
+  float magnitude = 0.0F;
+  char key = '\0';
+  sink.write("name? ");
+  read_name_line(input, name);
+  EXPECT_EQ(sink.flushed, "name? ");
+  sink.write("H? ");
+  read_magnitude(input, magnitude);
+  EXPECT_EQ(sink.flushed, "name? H? ");
+  sink.write("q? ");
+  read_exit_key(input, key);
+  EXPECT_EQ(sink.flushed, "name? H? q? ");
+  EXPECT_EQ(key, 'q');
+}
+
+TEST(Readers, ReturnAtOnceOnceTheStateIsNotGood) {
+  StringSource source("");
+  StringSink sink;
+  ConsoleInput input(source, sink);
+  char key = '#';
+  read_exit_key(input, key);  // meets the end of input
+  const std::size_t reads = source.reads;
+  const std::size_t flushes = sink.flushes;
+  NameBuffer name;
+  name.fill('#');
+  float magnitude = UNTOUCHED;
+  read_name_line(input, name);
+  read_magnitude(input, magnitude);
+  read_exit_key(input, key);
+  EXPECT_EQ(source.reads, reads);
+  EXPECT_EQ(sink.flushes, flushes);
+  EXPECT_EQ(name[0], '\0');
+  EXPECT_EQ(magnitude, UNTOUCHED);
+  EXPECT_EQ(key, '#');
+  EXPECT_EQ(flags_of(input.state()), BOTH);
+}
+
+}  // namespace
+}  // namespace quorvast
