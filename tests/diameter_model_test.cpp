@@ -88,15 +88,15 @@ struct MetresCase {
 
 // Whole metres of the best estimate; m is held as a float before rounding.
 const MetresCase METRES[] = {
-    {10.0F, 34315},         // m = 34314.62890625
-    {0.0F, 3431463},        // m = 3431463.25
+    {10.0F, 34315},   // m = 34314.62890625
+    {0.0F, 3431463},  // m = 3431463.25
     {15.0F, 3431},
-    {11.537F, 16908},       // m = 16907.5 as a float; the exact product gives 16907
+    {11.537F, 16908},  // m = 16907.5 as a float; the exact product gives 16907
     {10.69F, 24974},
     {2.6665664F, 1005000},
-    {0.8F, 2373993},        // m = 2373992.5: halves round up, not to even
-    {-1.0F, 5438503},       // m = 5438502.5
-    {-10.0F, 343146336},    // m held in double would give 343146344
+    {0.8F, 2373993},      // m = 2373992.5: halves round up, not to even
+    {-1.0F, 5438503},     // m = 5438502.5
+    {-10.0F, 343146336},  // m held in double would give 343146344
     {-13.98225F, 2147481472},
     {-13.98F, 2145256704},
     {40.0F, 0},

@@ -170,10 +170,8 @@ struct KeyCase {
 };
 
 const KeyCase KEYS[] = {
-    {"q\n", 'q', "\n", NONE},
-    {"\n\n  \tQuit\n", 'Q', "uit\n", NONE},
-    {"\xff", '\xff', "", NONE},
-    {"\n \n", '#', "", BOTH},
+    {"q\n", 'q', "\n", NONE},   {"\n\n  \tQuit\n", 'Q', "uit\n", NONE},
+    {"\xff", '\xff', "", NONE}, {"\n \n", '#', "", BOTH},
     {"", '#', "", BOTH},
 };
 

@@ -9,7 +9,7 @@
 
 namespace quorvast {
 
-constexpr int EXIT_STATUS_QUIT = 0;        // the user typed "q"
+constexpr int EXIT_STATUS_QUIT = 0;       // the user typed "q"
 constexpr int EXIT_STATUS_BAD_INPUT = 1;  // input ended or failed before "q"
 
 struct DialogueOutcome {

@@ -55,7 +55,8 @@ bool is_at_least_one(std::string_view unsigned_text) {
   if (!found) {
     return false;  // all zeros; from_chars never reports those out of range
   }
-  const long exponent = marker == std::string_view::npos ? 0 : parse_exponent(unsigned_text.substr(marker + 1));
+  const long exponent =
+      marker == std::string_view::npos ? 0 : parse_exponent(unsigned_text.substr(marker + 1));
   return power + exponent >= 0;
 }
 

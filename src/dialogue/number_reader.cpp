@@ -54,8 +54,7 @@ constexpr std::array<std::array<Transition, CLASS_COUNT>, STATE_COUNT> TRANSITIO
     {{take(ScanState::Int), stop(Action::Accept), take(ScanState::Frac), take(ScanState::Exp),
       stop(Action::Accept)}},
     // Point: a lone point, ".e1" and "+." have no digit.
-    {{take(ScanState::Frac), stop(Action::Fail), stop(Action::Fail), stop(Action::Fail),
-      stop(Action::Fail)}},
+    {{take(ScanState::Frac), stop(Action::Fail), stop(Action::Fail), stop(Action::Fail), stop(Action::Fail)}},
     // Frac: "1.5.3" is 1.5.
     {{take(ScanState::Frac), stop(Action::Accept), stop(Action::Accept), take(ScanState::Exp),
       stop(Action::Accept)}},

@@ -4,8 +4,6 @@
 
 namespace quorvast {
 
-constexpr bool is_white_space(int byte) {
-  return byte == ' ' || (byte >= '\t' && byte <= '\r');
-}
+constexpr bool is_white_space(int byte) { return byte == ' ' || (byte >= '\t' && byte <= '\r'); }
 
 }  // namespace quorvast

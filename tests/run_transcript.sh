@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Runs the program on one transcript's input and checks standard output byte
+# for byte, standard error and the exit status against tests/transcripts.
+#
+# usage: run_transcript.sh TRANSCRIPTS_DIR CASE PROGRAM [ARG...]
+# With QUORVAST_CRLF=1 the expected output has Windows line ends.
+set -u
+dir=$1 case=$2
+shift 2
+
+row=$(awk -F'\t' -v c="$case" '$1 == c' "$dir/cases.tsv")
+[ -n "$row" ] || { echo "no case $case in $dir/cases.tsv"; exit 2; }
+IFS=$'\t' read -r _ want_status output complaint <<<"$row"
+want_err=""
+[ "$complaint" = "-" ] || want_err="quorvast: $complaint"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+input="$dir/$case.in"
+# Every run is bounded: a hang is a failure, not a stuck test suite.
+run() { timeout 20 "$@" <"$input" 2>"$work/err"; }
+case $output in
+  stdout) run "$@" >"$work/out"; status=$? ;;
+  closed) run "$@" >&-; status=$? ;;
+  full) run "$@" >/dev/full; status=$? ;;
+  early-reader) run "$@" | head -c 1 >/dev/null; status=${PIPESTATUS[0]} ;;
+  *) echo "unknown output mode $output"; exit 2 ;;
+esac
+
+fail=0
+if [ "$status" != "$want_status" ]; then
+  echo "exit status $status, expected $want_status"; fail=1
+fi
+got_err=$(tr -d '\r' <"$work/err")
+if [ "$got_err" != "$want_err" ]; then
+  echo "standard error: '$got_err', expected '$want_err'"; fail=1
+fi
+if [ "$output" = stdout ]; then
+  if [ "${QUORVAST_CRLF:-0}" = 1 ]; then
+    perl -pe 's/\n/\r\n/g' "$dir/$case.out" >"$work/want"
+  else
+    cp "$dir/$case.out" "$work/want"
+  fi
+  if ! cmp -s "$work/out" "$work/want"; then
+    echo "standard output differs from $case.out:"
+    diff <(od -c "$work/want") <(od -c "$work/out") | head -n 20
+    fail=1
+  fi
+fi
+exit $fail
