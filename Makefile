@@ -3,7 +3,7 @@
 # runs show only the program's own output.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run release test sanitize clean
+.PHONY: run release test sanitize windows windows-test clean
 
 run: release
 	@./build/release/quorvast
@@ -21,6 +21,15 @@ sanitize:
 	cmake --preset sanitize
 	cmake --build --preset sanitize --parallel $(JOBS)
 	ctest --preset sanitize --parallel $(JOBS)
+
+# Windows executable, cross-built with MinGW-w64: build/windows/quorvast.exe
+windows:
+	cmake --preset windows
+	cmake --build --preset windows --parallel $(JOBS)
+
+# The Windows executable's icon, DLLs and every transcript, run under wine.
+windows-test: windows
+	bash tests/wine_checks.sh build/windows/quorvast.exe
 
 clean:
 	rm -rf build

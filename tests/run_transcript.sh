@@ -3,7 +3,9 @@
 # for byte, standard error and the exit status against tests/transcripts.
 #
 # usage: run_transcript.sh TRANSCRIPTS_DIR CASE PROGRAM [ARG...]
-# With QUORVAST_CRLF=1 the expected output has Windows line ends.
+# With QUORVAST_CRLF=1 the program is a Windows build: the expected output
+# gets Windows line ends, and CASE.windows.out, where there is one, stands for
+# CASE.out (typed "\r\n" reaches the program as "\n" there).
 set -u
 dir=$1 case=$2
 shift 2
@@ -37,7 +39,9 @@ if [ "$got_err" != "$want_err" ]; then
 fi
 if [ "$output" = stdout ]; then
   if [ "${QUORVAST_CRLF:-0}" = 1 ]; then
-    perl -pe 's/\n/\r\n/g' "$dir/$case.out" >"$work/want"
+    want="$dir/$case.out"
+    [ -f "$dir/$case.windows.out" ] && want="$dir/$case.windows.out"
+    perl -pe 's/\n/\r\n/g' "$want" >"$work/want"
   else
     cp "$dir/$case.out" "$work/want"
   fi

@@ -2,7 +2,10 @@
 standard error and exit status with expected_session.py, byte for byte.
 
 usage: random_sessions.py COUNT SEED PROGRAM [ARG...]
+With QUORVAST_CRLF=1 the program is a Windows build: its standard streams
+are text streams, "\r\n" read as "\n" and "\n" written as "\r\n".
 """
+import os
 import random
 import subprocess
 import sys
@@ -40,11 +43,14 @@ def random_session(rng):
 def main():
     count, seed, command = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3:]
     rng = random.Random(seed)
+    windows = os.environ.get("QUORVAST_CRLF") == "1"
     failures = 0
     for _ in range(count):
         data = random_session(rng)
-        out, status, complaint = session(data)
+        out, status, complaint = session(data.replace(b"\r\n", b"\n") if windows else data)
         err = b"quorvast: %s\n" % complaint.encode() if complaint else b""
+        if windows:
+            out, err = out.replace(b"\n", b"\r\n"), err.replace(b"\n", b"\r\n")
         run = subprocess.run(command, input=data, capture_output=True, timeout=30)
         if (run.stdout, run.stderr, run.returncode) != (out, err, status):
             failures += 1
