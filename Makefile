@@ -3,7 +3,7 @@
 # runs show only the program's own output.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run release test sanitize windows windows-test clean
+.PHONY: run release test sanitize coverage windows windows-test clean
 
 run: release
 	@./build/release/quorvast
@@ -21,6 +21,16 @@ sanitize:
 	cmake --preset sanitize
 	cmake --build --preset sanitize --parallel $(JOBS)
 	ctest --preset sanitize --parallel $(JOBS)
+
+# Line and branch coverage of src/ by every test (gcov, gcovr).
+GCOVR = gcovr --root . --filter 'src/' --exclude-throw-branches --exclude-unreachable-branches
+coverage:
+	cmake --preset coverage
+	cmake --build --preset coverage --parallel $(JOBS)
+	find build/coverage -name '*.gcda' -delete
+	ctest --preset coverage --parallel $(JOBS)
+	$(GCOVR) --branches build/coverage | grep -v '100%' || true
+	$(GCOVR) --print-summary --fail-under-line 100 --fail-under-branch 95 --output /dev/null build/coverage
 
 # Windows executable, cross-built with MinGW-w64: build/windows/quorvast.exe
 windows:

@@ -116,6 +116,7 @@ TEST(DiameterModel, HasNoWholeMetresBeyondThirtyTwoBits) {
     EXPECT_FALSE(km_to_metres(estimate_diameter_km(h, ALBEDO_BEST)).has_value()) << "H = " << h;
   }
   EXPECT_EQ(km_to_metres_value(estimate_diameter_km(-200.0F, ALBEDO_BEST)), INF);
+  EXPECT_FALSE(km_to_metres(std::nanf("")).has_value());
 }
 
 }  // namespace

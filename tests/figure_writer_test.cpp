@@ -37,6 +37,7 @@ const FigureCase DIAMETERS[] = {
     {1e-45F, "1.4e-45"},
     {0.0F, "0"},
     {std::numeric_limits<float>::infinity(), "Infinity"},
+    {-std::numeric_limits<float>::infinity(), "-Infinity"},
 };
 
 TEST(FigureWriter, WritesDiametersWithThreeSignificantDigits) {

@@ -66,9 +66,11 @@ const NumberCase NUMBERS[] = {
     // Beyond the float or double range: signed infinity, signed zero.
     {"1e39\n", INF, "\n", NONE},
     {"-1e39\n", -INF, "\n", NONE},
-    {"1e400\n", INF, "\n", NONE},
+    {"1e+400\n", INF, "\n", NONE},
     {"-1e400\n", -INF, "\n", NONE},
     {"0.0001e312\n", INF, "\n", NONE},
+    {"0.001e400\n", INF, "\n", NONE},
+    {"-00.00001e-330\n", -0.0F, "\n", NONE},
     {"1e99999999999999999999\n", INF, "\n", NONE},
     {"1e-50\n", 0.0F, "\n", NONE},
     {"1000e-327\n", 0.0F, "\n", NONE},
@@ -208,25 +210,28 @@ TEST(Readers, FlushPendingOutputBeforeReading) {
 }
 
 TEST(Readers, ReturnAtOnceOnceTheStateIsNotGood) {
-  StringSource source("");
-  StringSink sink;
-  ConsoleInput input(source, sink);
-  char key = '#';
-  read_exit_key(input, key);  // meets the end of input
-  const std::size_t reads = source.reads;
-  const std::size_t flushes = sink.flushes;
-  NameBuffer name;
-  name.fill('#');
-  float magnitude = UNTOUCHED;
-  read_name_line(input, name);
-  read_magnitude(input, magnitude);
-  read_exit_key(input, key);
-  EXPECT_EQ(source.reads, reads);
-  EXPECT_EQ(sink.flushes, flushes);
-  EXPECT_EQ(name[0], '\0');
-  EXPECT_EQ(magnitude, UNTOUCHED);
-  EXPECT_EQ(key, '#');
-  EXPECT_EQ(flags_of(input.state()), BOTH);
+  // Ended input, and failed input that has not ended ("x" is no number).
+  for (const std::string text : {"", "x\n"}) {
+    StringSource source(text);
+    StringSink sink;
+    ConsoleInput input(source, sink);
+    float magnitude = UNTOUCHED;
+    read_magnitude(input, magnitude);
+    const std::size_t reads = source.reads;
+    const std::size_t flushes = sink.flushes;
+    NameBuffer name;
+    name.fill('#');
+    char key = '#';
+    read_name_line(input, name);
+    read_magnitude(input, magnitude);
+    read_exit_key(input, key);
+    EXPECT_EQ(source.reads, reads) << text;
+    EXPECT_EQ(sink.flushes, flushes) << text;
+    EXPECT_EQ(name[0], '\0') << text;
+    EXPECT_EQ(magnitude, UNTOUCHED) << text;
+    EXPECT_EQ(key, '#') << text;
+    EXPECT_TRUE(input.state().failed) << text;
+  }
 }
 
 }  // namespace

@@ -32,9 +32,9 @@ int ConsoleInput::take() {
 }
 
 void ConsoleInput::give_back(unsigned char byte) {
-  if (held_count_ < held_.size()) {
-    held_[held_count_++] = byte;
-  }
+  // Never more than three: a peeked byte and the two a number scan returns.
+  // at() turns a broken promise into an exception, never a stray write.
+  held_.at(held_count_++) = byte;
 }
 
 bool ConsoleInput::skip_white_space() {

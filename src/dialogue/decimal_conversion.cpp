@@ -13,7 +13,8 @@ long parse_exponent(std::string_view digits_with_sign) {
   constexpr long LIMIT = 1000000;
   bool negative = false;
   std::size_t at = 0;
-  if (at < digits_with_sign.size() && (digits_with_sign[at] == '+' || digits_with_sign[at] == '-')) {
+  // Never empty: the scan accepts an exponent only with at least one digit.
+  if (digits_with_sign[at] == '+' || digits_with_sign[at] == '-') {
     negative = digits_with_sign[at] == '-';
     ++at;
   }
@@ -52,9 +53,7 @@ bool is_at_least_one(std::string_view unsigned_text) {
       found = byte != '0';
     }
   }
-  if (!found) {
-    return false;  // all zeros; from_chars never reports those out of range
-  }
+  // All zeros (found still false) never reach here: from_chars reads them as 0.
   const long exponent =
       marker == std::string_view::npos ? 0 : parse_exponent(unsigned_text.substr(marker + 1));
   return power + exponent >= 0;
@@ -63,8 +62,9 @@ bool is_at_least_one(std::string_view unsigned_text) {
 }  // namespace
 
 float decimal_to_magnitude(std::string_view text) {
-  const bool negative = !text.empty() && text.front() == '-';
-  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+  // The scan guarantees at least one digit, so `text` is never empty.
+  const bool negative = text.front() == '-';
+  if (text.front() == '+' || negative) {
     text.remove_prefix(1);  // from_chars takes no '+'; the sign is applied below
   }
   double value = 0.0;

@@ -11,7 +11,8 @@ constexpr int SIGNIFICANT_DIGITS = 3;
 
 std::string_view format_diameter(float value, FigureText& buffer) {
   if (std::isinf(value)) {
-    return value > 0 ? "Infinity" : "-Infinity";
+    constexpr std::string_view SIGNED_INFINITY = "-Infinity";
+    return SIGNED_INFINITY.substr(std::signbit(value) ? 0 : 1);
   }
   // General notation as printf's %.3g: exponent form below 1e-4 and from 1e3
   // on, trailing zeros dropped, and at least two exponent digits on every

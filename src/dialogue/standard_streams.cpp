@@ -1,7 +1,5 @@
 #include "dialogue/standard_streams.h"
 
-#include <algorithm>
-#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <string>
@@ -38,14 +36,12 @@ long write_some(int fd, const char* data, std::size_t size) {
 #endif
 }
 
-// Writes all bytes, resuming after signals and partial writes. False when
-// the stream refused them (closed, full disk, reader gone).
+// Writes all bytes, resuming after partial writes. False when the stream
+// refused them (closed, full disk, reader gone). No EINTR to retry: the
+// program installs no signal handlers, so no call is ever interrupted.
 bool write_all(int fd, const char* data, std::size_t size) {
   while (size > 0) {
     const long written = write_some(fd, data, size);
-    if (written < 0 && errno == EINTR) {
-      continue;
-    }
     if (written <= 0) {
       return false;
     }
@@ -58,17 +54,12 @@ bool write_all(int fd, const char* data, std::size_t size) {
 }  // namespace
 
 int StandardInput::next_byte() {
-  while (next_ == end_) {
-    if (ended_) {
-      return END_OF_INPUT;
-    }
+  // No read follows an end of input (the readers stop at once once the input
+  // state records it), so a terminal is never asked for input twice.
+  if (next_ == end_) {
     const long count = read_some(block_.data(), block_.size());
-    if (count < 0 && errno == EINTR) {
-      continue;
-    }
     // An unreadable input (closed, a directory) ends like an empty one.
     if (count <= 0) {
-      ended_ = true;
       return END_OF_INPUT;
     }
     next_ = 0;
@@ -77,26 +68,21 @@ int StandardInput::next_byte() {
   return block_[next_++];
 }
 
+StandardOutput::StandardOutput() {
+  pending_.reserve(4096);  // more than the dialogue ever writes between two reads
+}
+
 void StandardOutput::write(std::string_view bytes) {
-  if (broken_) {
-    return;
-  }
-  while (!bytes.empty()) {
-    if (size_ == pending_.size()) {
-      flush();
-    }
-    const std::size_t room = std::min(bytes.size(), pending_.size() - size_);
-    bytes.copy(pending_.data() + size_, room);
-    size_ += room;
-    bytes.remove_prefix(room);
+  if (!broken_) {
+    pending_.append(bytes);
   }
 }
 
 void StandardOutput::flush() {
-  if (size_ > 0 && !broken_) {
-    broken_ = !write_all(STDOUT_FD, pending_.data(), size_);
+  if (!pending_.empty()) {
+    broken_ = !write_all(STDOUT_FD, pending_.data(), pending_.size());
+    pending_.clear();
   }
-  size_ = 0;
 }
 
 void complain(std::string_view message) {

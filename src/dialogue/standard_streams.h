@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 
 #include "dialogue/byte_sink.h"
 #include "dialogue/byte_source.h"
@@ -21,18 +22,17 @@ class StandardInput final : public ByteSource {
   std::array<unsigned char, 16384> block_{};
   std::size_t next_ = 0;
   std::size_t end_ = 0;
-  bool ended_ = false;  // never wait on a terminal again once input ended
 };
 
 class StandardOutput final : public ByteSink {
  public:
+  StandardOutput();
   void write(std::string_view bytes) override;
   void flush() override;
 
  private:
-  std::array<char, 4096> pending_{};
-  std::size_t size_ = 0;
-  bool broken_ = false;
+  std::string pending_;
+  bool broken_ = false;  // once set, nothing more is collected or written
 };
 
 // Writes "quorvast: <message>\n" to standard error in one piece.

@@ -35,8 +35,9 @@ float km_to_metres_value(float diameter_km) {
 std::optional<std::int32_t> km_to_metres(float diameter_km) {
   const double rounded_up = static_cast<double>(km_to_metres_value(diameter_km)) + ROUNDING_OFFSET;
   constexpr double INT32_LIMIT = 2147483648.0;  // 2^31
-  // Written so that infinity and NaN fail the test too.
-  if (!(rounded_up < INT32_LIMIT && rounded_up > -INT32_LIMIT - 1.0)) {
+  // Written so that infinity and NaN fail the test too. Diameters are never
+  // negative; the magnitude test just keeps any input clear of overflow.
+  if (!(std::fabs(rounded_up) < INT32_LIMIT)) {
     return std::nullopt;
   }
   return static_cast<std::int32_t>(rounded_up);  // truncates toward zero
