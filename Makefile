@@ -3,7 +3,7 @@
 # runs show only the program's own output.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run release test sanitize coverage windows windows-test clean
+.PHONY: run release test sanitize coverage fuzz lint windows windows-test clean
 
 run: release
 	@./build/release/quorvast
@@ -31,6 +31,20 @@ coverage:
 	ctest --preset coverage --parallel $(JOBS)
 	$(GCOVR) --branches build/coverage | grep -v '100%' || true
 	$(GCOVR) --print-summary --fail-under-line 100 --fail-under-branch 95 --output /dev/null build/coverage
+
+# Each libFuzzer target for FUZZ_SECONDS, from the committed seeds.
+FUZZ_SECONDS ?= 60
+fuzz:
+	cmake --preset fuzz
+	cmake --build --preset fuzz --parallel $(JOBS)
+	bash tests/fuzz/run_fuzzers.sh build/fuzz $(FUZZ_SECONDS)
+
+# Static analysis and formatting: all quiet on src/.
+lint:
+	cmake --preset dev >/dev/null
+	clang-tidy -p build/dev --quiet src/model/*.cpp src/dialogue/*.cpp
+	cppcheck --quiet --error-exitcode=1 --enable=warning,style,performance,portability --std=c++17 -I src src
+	clang-format --dry-run -Werror src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h tests/fuzz/*.cpp
 
 # Windows executable, cross-built with MinGW-w64: build/windows/quorvast.exe
 windows:
