@@ -40,12 +40,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   require(sink.pending.empty(), "output left unflushed");
   require(output.compare(0, BANNER_START.size(), BANNER_START) == 0, "output does not begin with the banner");
-  const std::string_view name = std::string_view(input).substr(0, std::min(input.find('\n'), std::size_t{11}));
+  const std::string_view name =
+      std::string_view(input).substr(0, std::min(input.find('\n'), std::size_t{11}));
   for (const char byte : output) {
-    require(is_own_byte(byte) || name.find(byte) != std::string_view::npos, "a byte the dialogue never writes");
+    require(is_own_byte(byte) || name.find(byte) != std::string_view::npos,
+            "a byte the dialogue never writes");
   }
   std::size_t exit_lines = 0;
-  for (std::size_t at = output.find(EXIT_LINE); at != std::string::npos; at = output.find(EXIT_LINE, at + 1)) {
+  for (std::size_t at = output.find(EXIT_LINE); at != std::string::npos;
+       at = output.find(EXIT_LINE, at + 1)) {
     ++exit_lines;
   }
   require(exit_lines <= input.size() + 1, "more exit prompts than input bytes");
