@@ -1,0 +1,87 @@
+"""Whole runs on input that ends or misbehaves, as tables of cases:
+
+- every prefix of a few whole sessions (the input ending at each byte): no
+  hang, and output, message and status exactly as the rules give;
+- bytes no user types (NUL, 0x80-0xFF, CR, form feed) in every field;
+- 10 MB in one field (name line, digits of H, keys at the exit prompt): the
+  same exact output, peak memory under 4 MB, and time linear in the input.
+
+usage: failure_modes.py PROGRAM [ARG...]
+"""
+import subprocess
+import sys
+import tempfile
+
+from session_check import expected, mismatch
+
+WHOLE_SESSIONS = [
+    b"Vesta\n10\nq\n",
+    b"Hygiea12345\n \t-1.5e+2x\n\nQ q\n",
+    b"  Ida\r\n\n.5e-\r\nzq",
+    b"\n+007.50E3 \n\n  q",
+]
+HOSTILE = [
+    b"Ve\0sta\n10\0\nq\n",
+    b"\x80\xff\xfe\n\xff10\n10\xff\x80q\n",
+    b"Vesta\r\n\r10\r\n\rq\r\n",
+    b"\f\fVesta\n\f10\f\n\f\0q\n",
+    b"Vesta\n1\0" + b"0" * 5 + b"\nq\n",
+    b"\0" * 11 + b"\n10\nq\n",
+]
+PEAK_RSS_LIMIT_KB = 4096
+BIG = 10_000_000
+LARGE = [  # name: (small input, large input); the large one is 10x the small
+    ("name line", lambda n: b"N" * n + b"\n10\nq\n"),
+    ("digits of H", lambda n: b"Vesta\n" + b"7" * n + b"\nq\n"),
+    ("keys at the exit prompt", lambda n: b"Vesta\n10\n" + b"x" * n + b"\n"),
+]
+
+
+def measured_run(data, command):
+    """(stdout, stderr, status, peak RSS in KB, CPU seconds) of one run. GNU
+    time measures it: a child forked from this Python process would count the
+    interpreter's own memory in its peak."""
+    with tempfile.NamedTemporaryFile() as usage, tempfile.TemporaryFile() as source:
+        source.write(data)
+        source.seek(0)
+        run = subprocess.run(["/usr/bin/time", "-o", usage.name, "-f", "%M %U %S"] + command,
+                             stdin=source, capture_output=True, timeout=120)
+        rss, user, system = open(usage.name).read().split()[-3:]
+        return run.stdout, run.stderr, run.returncode, int(rss), float(user) + float(system)
+
+
+def large_input_problems(name, make_input, command):
+    problems = []
+    seconds = []
+    for size in (BIG // 10, BIG):
+        data = make_input(size)
+        got_out, got_err, status, rss, cpu = measured_run(data, command)
+        want_out, want_err, want_status = expected(data)
+        seconds.append(cpu)
+        print("%s, %d bytes: peak RSS %d KB, %.2f s CPU" % (name, size, rss, cpu))
+        if (got_out, got_err, status) != (want_out, want_err, want_status):
+            problems.append("%s, %d bytes: output, message or status differ" % (name, size))
+        if rss >= PEAK_RSS_LIMIT_KB:
+            problems.append("%s, %d bytes: peak RSS %d KB" % (name, size, rss))
+    if seconds[1] > 20 * seconds[0] + 0.5:  # 10x the input: far from 100x
+        problems.append("%s: %.2f s for 10x the input that took %.2f s" % (name, seconds[1], seconds[0]))
+    return problems
+
+
+def main():
+    command = sys.argv[1:]
+    cases = [(data[:cut], None) for data in WHOLE_SESSIONS for cut in range(len(data) + 1)]
+    cases += [(data, None) for data in HOSTILE]
+    cases += [(None, large) for large in LARGE]
+    failures = 0
+    for data, large in cases:
+        problems = large_input_problems(*large, command) if large else [mismatch(data, command, timeout=10)]
+        for problem in filter(None, problems):
+            failures += 1
+            print("FAILED " + problem)
+    print("failure modes: %d passed, %d failed" % (len(cases) - failures, failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
