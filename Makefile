@@ -3,7 +3,7 @@
 # runs show only the program's own output.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run release test sanitize coverage fuzz lint windows windows-test clean
+.PHONY: run release install package package-test bench test sanitize coverage fuzz lint windows windows-test clean
 
 run: release
 	@./build/release/quorvast
@@ -11,6 +11,25 @@ run: release
 release:
 	@cmake --preset release >&2
 	@cmake --build --preset release --parallel $(JOBS) >&2
+
+# Installs under PREFIX: bin/, share/man/man1/, share/doc/quorvast/.
+PREFIX ?= /usr/local
+install: release
+	cmake --install build/release --prefix "$(PREFIX)"
+
+# The Debian package: dist/quorvast_<version>_amd64.deb
+package: release
+	cd build/release && cpack >&2
+	mkdir -p dist && cp build/release/package/quorvast_*.deb dist/
+
+# The install layout, man page and Debian package, installed and removed
+# again system-wide (run as root).
+package-test:
+	bash tests/package_checks.sh
+
+# Instructions, wall time, memory and system calls against a floor program.
+bench:
+	bench/run
 
 test:
 	cmake --preset dev

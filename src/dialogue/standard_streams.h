@@ -19,7 +19,7 @@ class StandardInput final : public ByteSource {
  private:
   // Enough that piped input costs one read per block, small enough to keep
   // the process tiny. A terminal hands over one line per read.
-  std::array<unsigned char, 16384> block_{};
+  std::array<unsigned char, 16384> block_;  // filled by each read, never zeroed
   std::size_t next_ = 0;
   std::size_t end_ = 0;
 };

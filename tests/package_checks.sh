@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Checks what users get: the static release binary, the install layout, the
+# man page, and the Debian package (lintian, install, run, remove).
+# Installs and removes the package system-wide: meant for CI, run as root.
+set -u
+cd "$(dirname "$0")/.."
+passed=0 failed=0
+check() {  # check NAME COMMAND...
+  if "${@:2}" >/dev/null 2>&1; then passed=$((passed + 1)); else echo "FAILED: $1"; failed=$((failed + 1)); fi
+}
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+
+make install PREFIX="$stage" >/dev/null 2>&1
+check "statically linked release binary" bash -c "file -L build/release/quorvast | grep -q 'statically linked'"
+for path in bin/quorvast share/man/man1/quorvast.1.gz share/doc/quorvast/README.md share/doc/quorvast/LICENSE; do
+  check "installed $path" test -s "$stage/$path"
+done
+check "installed program runs" bash -c "printf 'Vesta\n10\nq\n' | '$stage/bin/quorvast' | grep -q '(meter): 34315'"
+check "mandoc lint is silent" bash -c "[ -z \"\$(mandoc -Tlint -Wwarning doc/quorvast.1 2>&1)\" ]"
+check "man renders the page" bash -c "man -l '$stage/share/man/man1/quorvast.1.gz' | grep -q 'EXIT STATUS'"
+
+rm -rf dist
+make package >/dev/null 2>&1
+deb=dist/quorvast_1.0.0_amd64.deb
+check "package written" test -s "$deb"
+check "lintian reports no errors" bash -c "lintian --fail-on error '$deb' 2>/dev/null | { ! grep -q '^E:'; }"
+check "package metadata" bash -c "dpkg-deb -f '$deb' Maintainer Section | tr '\n' ' ' | grep -q 'Maintainer: Quorvast authors.*Section: science'"
+check "package installs" dpkg -i "$deb"
+check "installed package runs" bash -c "printf 'Vesta\n10\nq\n' | /usr/bin/quorvast | grep -q '(meter): 34315'"
+check "man page found" man -w quorvast
+check "package removes" dpkg -r quorvast
+check "nothing left behind" bash -c "! test -e /usr/bin/quorvast && ! test -e /usr/share/doc/quorvast && ! test -e /usr/share/man/man1/quorvast.1.gz"
+
+echo "package checks: $passed passed, $failed failed"
+[ "$failed" = 0 ]
