@@ -8,6 +8,8 @@ set -u
 exe=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)
 export WINEDEBUG=-all
+# A prefix of the build's own: no dependence on HOME or on an earlier prefix.
+export WINEPREFIX=${WINEPREFIX:-$(dirname "$exe")/wine-prefix}
 wine=$(command -v wine || command -v wine64)
 passed=0 failed=0
 check() {  # check NAME COMMAND...: runs one check and counts it
@@ -31,7 +33,9 @@ only_system_dlls() {
 check "group icon MYRESOURCE1 with 16x16 and 32x32 8-bit images" icon_is_registered
 check "no DLLs beyond Windows' own" only_system_dlls
 
-# One persistent wine server and a warm prefix keep each run well under a second.
+# One persistent wine server and a warm prefix keep each run well under a
+# second. The server needs the prefix folder; the first run fills it.
+mkdir -p "$WINEPREFIX"
 wineserver -p
 "$wine" "$exe" </dev/null >/dev/null 2>&1
 
