@@ -9,7 +9,10 @@
 #ifdef _WIN32
 #include <io.h>  // _read and _write keep the CRT's text mode: "\r\n" <-> "\n"
 #else
+#include <poll.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace quorvast {
@@ -19,22 +22,39 @@ constexpr int STDIN_FD = 0;
 constexpr int STDOUT_FD = 1;
 constexpr int STDERR_FD = 2;
 
+#ifdef _WIN32
 // One read of at most `size` bytes: the count, 0 at end of input, -1 on error.
 long read_some(unsigned char* data, std::size_t size) {
-#ifdef _WIN32
   return _read(STDIN_FD, data, static_cast<unsigned>(size));
-#else
-  return static_cast<long>(::read(STDIN_FD, data, size));
-#endif
 }
 
 long write_some(int fd, const char* data, std::size_t size) {
-#ifdef _WIN32
   return _write(fd, data, static_cast<unsigned>(size));
-#else
-  return static_cast<long>(::write(fd, data, size));
-#endif
 }
+#else
+// A stream that another program left non-blocking answers EAGAIN (which is
+// EWOULDBLOCK on Linux) instead of waiting. Wait for it to be ready and try
+// again, as a blocking stream would: giving up would lose input or output.
+template <typename Call>
+long as_blocking(int fd, short ready_when, Call call) {
+  for (;;) {
+    const long result = static_cast<long>(call());
+    if (result >= 0 || errno != EAGAIN) {
+      return result;
+    }
+    pollfd watch{fd, ready_when, 0};
+    ::poll(&watch, 1, -1);
+  }
+}
+
+long read_some(unsigned char* data, std::size_t size) {
+  return as_blocking(STDIN_FD, POLLIN, [&] { return ::read(STDIN_FD, data, size); });
+}
+
+long write_some(int fd, const char* data, std::size_t size) {
+  return as_blocking(fd, POLLOUT, [&] { return ::write(fd, data, size); });
+}
+#endif
 
 // Writes all bytes, resuming after partial writes. False when the stream
 // refused them (closed, full disk, reader gone). No EINTR to retry: the
