@@ -1,5 +1,6 @@
 // In-memory byte source and sink for driving the readers and the dialogue
 // without a terminal: the source counts its reads, the sink its flushes.
+// MemoryConsole wires both to a ConsoleInput, as standard input would be.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +9,7 @@
 
 #include "dialogue/byte_sink.h"
 #include "dialogue/byte_source.h"
+#include "dialogue/console_input.h"
 
 namespace quorvast {
 
@@ -37,6 +39,22 @@ class StringSink final : public ByteSink {
   std::string pending;
   std::string flushed;
   std::size_t flushes = 0;
+};
+
+struct MemoryConsole {
+  explicit MemoryConsole(std::string_view bytes) : source(bytes) {}
+  StringSource source;
+  StringSink sink;
+  ConsoleInput input{source, sink};
+
+  // Everything the next reader would see: bytes given back, then the rest.
+  std::string unread() {
+    std::string rest;
+    for (int byte = input.take(); byte != END_OF_INPUT; byte = input.take()) {
+      rest.push_back(static_cast<char>(byte));
+    }
+    return rest;
+  }
 };
 
 }  // namespace quorvast

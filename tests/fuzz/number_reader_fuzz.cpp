@@ -63,17 +63,11 @@ bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
-  quorvast::StringSource source(input);
-  quorvast::StringSink sink;
-  quorvast::ConsoleInput console(source, sink);
+  quorvast::MemoryConsole console(input);
   constexpr float UNTOUCHED = 12345.0F;
   float magnitude = UNTOUCHED;
-  quorvast::read_magnitude(console, magnitude);
-
-  std::string rest;
-  for (int byte = console.take(); byte != quorvast::END_OF_INPUT; byte = console.take()) {
-    rest.push_back(static_cast<char>(byte));
-  }
+  quorvast::read_magnitude(console.input, magnitude);
+  const std::string rest = console.unread();
   require(rest.size() <= input.size(), "more bytes left than given");
   const std::size_t taken = input.size() - rest.size();
   require(input.compare(taken, std::string::npos, rest) == 0, "bytes left differ from the input's tail");
@@ -84,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   require(taken >= blanks, "blanks left unread");
   require(taken - blanks <= quorvast::NUMBER_MAX_LENGTH, "more than 349 bytes taken");
-  const auto& state = console.state();
+  const auto& state = console.input.state();
   if (state.failed) {
     require(taken == blanks, "a failed read consumed more than blanks");
     require(same_bits(magnitude, UNTOUCHED), "a failed read stored a value");
