@@ -22,8 +22,9 @@ constexpr int STDIN_FD = 0;
 constexpr int STDOUT_FD = 1;
 constexpr int STDERR_FD = 2;
 
+// read_some: one read of at most `size` bytes from standard input; the count,
+// 0 at end of input, -1 on error. write_some: the same for one write.
 #ifdef _WIN32
-// One read of at most `size` bytes: the count, 0 at end of input, -1 on error.
 long read_some(unsigned char* data, std::size_t size) {
   return _read(STDIN_FD, data, static_cast<unsigned>(size));
 }
@@ -74,8 +75,8 @@ bool write_all(int fd, const char* data, std::size_t size) {
 }  // namespace
 
 int StandardInput::next_byte() {
-  // No read follows an end of input (the readers stop at once once the input
-  // state records it), so a terminal is never asked for input twice.
+  // Nothing asks for a byte after an end of input (the readers stop once the
+  // input state records it), so the end needs no latch here.
   if (next_ == end_) {
     const long count = read_some(block_.data(), block_.size());
     // An unreadable input (closed, a directory) ends like an empty one.
