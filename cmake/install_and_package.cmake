@@ -11,14 +11,26 @@ add_custom_command(OUTPUT ${compressed_man} ${compressed_changelog}
   COMMENT "Compressing the man page and changelog")
 add_custom_target(compressed_docs ALL DEPENDS ${compressed_man} ${compressed_changelog})
 
+# Three components: `program` is what every install has (`make install`
+# takes only it); `license` is the LICENSE file, which the Debian package
+# leaves out because its copyright file carries the same text; `debian` is
+# what only the Debian package has.
 set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/quorvast)
-install(TARGETS quorvast RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${compressed_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES README.md LICENSE doc/copyright ${compressed_changelog} DESTINATION ${doc_dir})
+install(TARGETS quorvast RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+install(FILES ${compressed_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT program)
+install(FILES README.md ${compressed_changelog} DESTINATION ${doc_dir} COMPONENT program)
+# The README shows the icon previews; they go beside it so its links hold.
+install(FILES resources/quorvast-16.png resources/quorvast-32.png DESTINATION ${doc_dir}/resources COMPONENT program)
+install(FILES LICENSE DESTINATION ${doc_dir} COMPONENT license)
+install(FILES doc/copyright DESTINATION ${doc_dir} COMPONENT debian)
 # The static executable is deliberate (see CMakeLists.txt); tell lintian so.
-install(FILES doc/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME quorvast)
+install(FILES doc/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides
+        RENAME quorvast COMPONENT debian)
 
 set(CPACK_GENERATOR DEB)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_COMPONENTS_ALL program debian)
 set(CPACK_PACKAGE_NAME quorvast)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/package)

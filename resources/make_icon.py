@@ -7,10 +7,10 @@ into the folder given as the only argument.
 Deterministic: no randomness, so running it again gives the same bytes.
 Standard library only.
 """
+import argparse
 import math
 import os
 import struct
-import sys
 import zlib
 
 SIZES = (16, 32)
@@ -96,7 +96,11 @@ def png(rows):
 
 
 def main():
-    here = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
+    parser = argparse.ArgumentParser(description="Draws quorvast.ico and its PNG previews.")
+    parser.add_argument("folder", nargs="?", default=os.path.dirname(os.path.abspath(__file__)),
+                        help="where to write them (default: beside this script)")
+    here = parser.parse_args().folder
+    os.makedirs(here, exist_ok=True)
     drawings = [draw(size) for size in SIZES]
     with open(os.path.join(here, "quorvast.ico"), "wb") as out:
         out.write(ico([(rows, ico_image(rows)) for rows in drawings]))

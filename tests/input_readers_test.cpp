@@ -2,13 +2,17 @@
 // unread for the next reader, and which input flags it adds.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <string>
 
 #include "dialogue/key_reader.h"
 #include "dialogue/line_reader.h"
 #include "dialogue/number_reader.h"
+#include "dialogue/standard_streams.h"
 #include "memory_streams.h"
 
 namespace quorvast {
@@ -67,7 +71,10 @@ const NumberCase NUMBERS[] = {
     {"1000e-327\n", 0.0F, "\n", NONE},
     {"0e999999\n", 0.0F, "\n", NONE},
     {"1e-45\n", 1e-45F, "\n", NONE},  // the smallest subnormal float
-    {"-0", -0.0F, "", ENDED},         // zeros keep their sign
+    // Far beyond the double range although the exponent, if any, is negative.
+    {"1" + std::string(340, '0') + ".5\n", INF, "\n", NONE},
+    {"1" + std::string(340, '0') + "e-30\n", INF, "\n", NONE},
+    {"-0", -0.0F, "", ENDED},  // zeros keep their sign
     {"-1e-50\n", -0.0F, "\n", NONE},
     {"-0.0e7\n", -0.0F, "\n", NONE},
     // Rounded to double first, then to float: the double is a float midpoint
@@ -208,6 +215,30 @@ TEST(Readers, ReturnAtOnceOnceTheStateIsNotGood) {
     EXPECT_EQ(key, '#') << text;
     EXPECT_TRUE(input.state().failed) << text;
   }
+}
+
+// A run writes far less than the output buffer holds between two flushes;
+// should it write more, every byte still reaches standard output, in order.
+TEST(StandardOutput, PassesOnMoreThanItsBufferHolds) {
+  std::FILE* file = std::tmpfile();
+  const int saved = dup(STDOUT_FILENO);
+  dup2(fileno(file), STDOUT_FILENO);
+  std::string written;
+  StandardOutput output;
+  for (int count = 0; written.size() < 10000; ++count) {
+    const std::string piece = std::to_string(count) + ",";
+    output.write(piece);
+    written += piece;
+  }
+  output.flush();
+  dup2(saved, STDOUT_FILENO);
+  close(saved);
+  std::string read_back(written.size() + 1, '\0');
+  std::rewind(file);
+  read_back.resize(std::fread(read_back.data(), 1, read_back.size(), file));
+  std::fclose(file);
+  EXPECT_EQ(read_back, written);
+  EXPECT_EQ(output.last_byte(), ',');
 }
 
 }  // namespace

@@ -17,9 +17,9 @@ constexpr std::string_view BANNER =
     "                          Quorvast\n\n"
     "  Asteroid size estimates from its absolute magnitude H\n\n\n"
     "                     by the Quorvast authors\n\n"
-    "                    report problems to quorvast@example.org\n\n"
+    "                    contact: quorvast@example.org\n\n"
     " -------------------------------------------------------\n\n"
-    " Free software under the MIT License; see the LICENSE file."
+    " Free software under the MIT License; see LICENSE."
     "\n\n\n\n";
 
 constexpr std::string_view CLOSING_NOTES =
@@ -80,7 +80,7 @@ DialogueOutcome converse(ConsoleInput& input, Report& report) {
   read_name_line(input, name);
   if (input.state().failed) {
     return give_up(input.state().end_of_input ? "input ended before the asteroid's name was typed"
-                                              : "the asteroid's name is longer than 11 characters");
+                                              : "the asteroid's name is longer than 11 bytes");
   }
   report << "\nType H value of asteroid: ";
   float magnitude = 0.0F;

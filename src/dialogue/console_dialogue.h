@@ -22,7 +22,4 @@ struct DialogueOutcome {
 // Output is flushed before every read; what remains is flushed on return.
 DialogueOutcome run_console_dialogue(ByteSource& input, ByteSink& output);
 
-// Runs the dialogue on standard input and output and ends the process.
-[[noreturn]] void run_console_dialogue();
-
 }  // namespace quorvast

@@ -1,4 +1,45 @@
-// The program's entry: the dialogue on the standard streams, nothing else.
-#include "dialogue/console_dialogue.h"
+// The console program's entry: the dialogue on the standard streams, one
+// line on standard error when the run ends early, and the exit status.
+#include <array>
+#include <csignal>
+#include <cstddef>
+#include <string_view>
 
-int main() { quorvast::run_console_dialogue(); }
+#include "dialogue/console_dialogue.h"
+#include "dialogue/standard_streams.h"
+
+namespace {
+
+// "quorvast: <complaint>\n" in one write. On a terminal it begins on a line
+// of its own when standard output was left mid-line (a prompt at end of input).
+void complain(std::string_view complaint, char last_output_byte) {
+  std::array<char, 128> line{};  // every complaint is well under a line
+  std::size_t size = 0;
+  const auto append = [&](std::string_view text) {
+    size += text.copy(line.data() + size, line.size() - size);
+  };
+  if (last_output_byte != '\n' && quorvast::standard_error_is_terminal()) {
+    append("\n");
+  }
+  append("quorvast: ");
+  append(complaint);
+  append("\n");
+  quorvast::write_standard_error({line.data(), size});
+}
+
+}  // namespace
+
+int main() {
+#ifdef SIGPIPE
+  // A reader that goes away early must not kill the run: the write fails
+  // with EPIPE instead, and the output falls silent.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
+  quorvast::StandardInput input;
+  quorvast::StandardOutput output;
+  const quorvast::DialogueOutcome outcome = quorvast::run_console_dialogue(input, output);
+  if (!outcome.complaint.empty()) {
+    complain(outcome.complaint, output.last_byte());
+  }
+  return outcome.exit_status;
+}

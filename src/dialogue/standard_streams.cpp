@@ -1,10 +1,6 @@
 #include "dialogue/standard_streams.h"
 
-#include <csignal>
-#include <cstdlib>
-#include <string>
-
-#include "dialogue/console_dialogue.h"
+#include <algorithm>
 
 #ifdef _WIN32
 #include <io.h>  // _read and _write keep the CRT's text mode: "\r\n" <-> "\n"
@@ -89,42 +85,38 @@ int StandardInput::next_byte() {
   return block_[next_++];
 }
 
-StandardOutput::StandardOutput() {
-  pending_.reserve(4096);  // more than the dialogue ever writes between two reads
-}
-
 void StandardOutput::write(std::string_view bytes) {
-  if (!broken_) {
-    pending_.append(bytes);
+  // The dialogue writes far less than the buffer holds between two flushes,
+  // but a full buffer is written out early rather than grown or overrun.
+  while (!broken_ && !bytes.empty()) {
+    if (size_ == pending_.size()) {
+      flush();
+    }
+    const std::size_t piece = std::min(bytes.size(), pending_.size() - size_);
+    bytes.copy(pending_.data() + size_, piece);
+    size_ += piece;
+    last_byte_ = bytes[piece - 1];
+    bytes.remove_prefix(piece);
   }
 }
 
 void StandardOutput::flush() {
-  if (!pending_.empty()) {
-    broken_ = !write_all(STDOUT_FD, pending_.data(), pending_.size());
-    pending_.clear();
+  if (size_ > 0) {
+    broken_ = !write_all(STDOUT_FD, pending_.data(), size_);
+    size_ = 0;
   }
 }
 
-void complain(std::string_view message) {
-  std::string line = "quorvast: ";
-  line.append(message).push_back('\n');
-  (void)write_all(STDERR_FD, line.data(), line.size());  // nowhere left to report a failure
+void write_standard_error(std::string_view bytes) {
+  (void)write_all(STDERR_FD, bytes.data(), bytes.size());  // nowhere left to report a failure
 }
 
-void run_console_dialogue() {
-#ifdef SIGPIPE
-  // A reader that goes away early must not kill the run: the write fails
-  // with EPIPE instead, and the output falls silent.
-  std::signal(SIGPIPE, SIG_IGN);
+bool standard_error_is_terminal() {
+#ifdef _WIN32
+  return _isatty(STDERR_FD) != 0;
+#else
+  return ::isatty(STDERR_FD) != 0;
 #endif
-  StandardInput input;
-  StandardOutput output;
-  const DialogueOutcome outcome = run_console_dialogue(input, output);
-  if (!outcome.complaint.empty()) {
-    complain(outcome.complaint);
-  }
-  std::exit(outcome.exit_status);
 }
 
 }  // namespace quorvast

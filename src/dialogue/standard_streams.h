@@ -1,11 +1,11 @@
-// Standard input and output as a byte source and sink: input read in blocks,
-// output collected and written in one system call per flush. A failed write
-// silences the output for the rest of the run; it is never reported.
+// Standard input, output and error as the program uses them: input read in
+// blocks, output collected in a fixed buffer and written in one system call
+// per flush. A failed write silences the output for the rest of the run.
 #pragma once
 
 #include <array>
 #include <cstddef>
-#include <string>
+#include <string_view>
 
 #include "dialogue/byte_sink.h"
 #include "dialogue/byte_source.h"
@@ -26,16 +26,28 @@ class StandardInput final : public ByteSource {
 
 class StandardOutput final : public ByteSink {
  public:
-  StandardOutput();
   void write(std::string_view bytes) override;
   void flush() override;
 
+  // The last byte handed to standard output, or '\n' before the first; for
+  // starting a message on standard error on a line of its own.
+  char last_byte() const { return last_byte_; }
+
  private:
-  std::string pending_;
+  // More than the dialogue writes between two reads, so a run makes one
+  // write per flush; should it ever fill, it is written out early. A fixed
+  // array keeps the whole run off the heap.
+  std::array<char, 4096> pending_;  // only the first `size_` bytes are meaningful
+  std::size_t size_ = 0;
   bool broken_ = false;  // once set, nothing more is collected or written
+  char last_byte_ = '\n';
 };
 
-// Writes "quorvast: <message>\n" to standard error in one piece.
-void complain(std::string_view message);
+// Writes `bytes` to standard error; a failure there has nowhere to be reported.
+void write_standard_error(std::string_view bytes);
+
+// Whether standard error is a terminal, where a message shares its screen
+// with standard output.
+bool standard_error_is_terminal();
 
 }  // namespace quorvast

@@ -13,9 +13,9 @@ BANNER = (b"\n -------------------------------------------------------\n\n"
           + b" " * 26 + b"Quorvast\n\n"
           + b"  Asteroid size estimates from its absolute magnitude H\n\n\n"
           + b" " * 21 + b"by the Quorvast authors\n\n"
-          + b" " * 20 + b"report problems to quorvast@example.org\n\n"
+          + b" " * 20 + b"contact: quorvast@example.org\n\n"
           + b" -------------------------------------------------------\n\n"
-          + b" Free software under the MIT License; see the LICENSE file.\n\n\n\n")
+          + b" Free software under the MIT License; see LICENSE.\n\n\n\n")
 EXIT_LINE = b"type q and press enter to exit\n"
 BLANK = b" \t\n\v\f\r"
 NUMBER = re.compile(rb"[+-]?(?:\d+\.?\d*|\.\d+)(?:[eE][+-]?\d+)?")
@@ -87,7 +87,7 @@ def session(data):
     name, at, ok, ended = read_name(data, 0)
     if not ok:
         return out, 1, ("input ended before the asteroid's name was typed" if ended
-                        else "the asteroid's name is longer than 11 characters")
+                        else "the asteroid's name is longer than 11 bytes")
     out += b"\nType H value of asteroid: "
     h, at, number_ended = (None, at, True) if ended else read_number(data, at)
     if h is None:
