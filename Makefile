@@ -7,7 +7,7 @@ SHELL := bash
 .SHELLFLAGS := -o pipefail -c
 NEED = @setup/need
 
-.PHONY: run release install package package-test bench test test-slow sanitize coverage fuzz lint windows windows-test clean
+.PHONY: run release install package package-test bench test test-big sanitize coverage fuzz lint windows windows-test clean
 
 # Only the program shows: make adds no error line when it exits 1, so its
 # own message stays the last line. Scripts that need the exit status run
@@ -51,6 +51,10 @@ test:
 	cmake --preset dev
 	cmake --build --preset dev --parallel $(JOBS)
 	ctest --preset dev --parallel $(JOBS)
+
+# The 10 MB inputs, left out of make test to keep it fast; CI runs them.
+test-big: test
+	ctest --preset big
 
 sanitize:
 	$(NEED) build test sanitize

@@ -13,8 +13,9 @@ shift 2
 row=$(awk -F'\t' -v c="$case" '$1 == c' "$dir/cases.tsv")
 [ -n "$row" ] || { echo "no case $case in $dir/cases.tsv"; exit 2; }
 IFS=$'\t' read -r _ want_status output complaint <<<"$row"
-want_err=""
-[ "$complaint" = "-" ] || want_err="quorvast: $complaint"
+# The message, line end included (Windows: "\r\n"); none for "-".
+line_end='\n'
+[ "${QUORVAST_CRLF:-0}" = 1 ] && line_end='\r\n'
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -25,7 +26,12 @@ case $output in
   stdout) run "$@" >"$work/out"; status=$? ;;
   closed) run "$@" >&-; status=$? ;;
   full) run "$@" >/dev/full; status=$? ;;
-  early-reader) run "$@" | head -c 1 >/dev/null; status=${PIPESTATUS[0]} ;;
+  # A pipe whose reader is gone before the program starts: its first write
+  # meets no reader, every time.
+  reader-gone) run python3 -c 'import os, subprocess, sys
+read_end, write_end = os.pipe()
+os.close(read_end)
+sys.exit(subprocess.run(sys.argv[1:], stdout=write_end).returncode % 256)' "$@"; status=$? ;;
   *) echo "unknown output mode $output"; exit 2 ;;
 esac
 
@@ -33,9 +39,9 @@ fail=0
 if [ "$status" != "$want_status" ]; then
   echo "exit status $status, expected $want_status"; fail=1
 fi
-got_err=$(tr -d '\r' <"$work/err")
-if [ "$got_err" != "$want_err" ]; then
-  echo "standard error: '$got_err', expected '$want_err'"; fail=1
+if [ "$complaint" = "-" ]; then : >"$work/want_err"; else printf "quorvast: %s$line_end" "$complaint" >"$work/want_err"; fi
+if ! cmp -s "$work/err" "$work/want_err"; then
+  echo "standard error: $(od -c "$work/err"), expected $(od -c "$work/want_err")"; fail=1
 fi
 if [ "$output" = stdout ]; then
   if [ "${QUORVAST_CRLF:-0}" = 1 ]; then

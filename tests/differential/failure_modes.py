@@ -3,16 +3,20 @@
 - every prefix of a few whole sessions (the input ending at each byte): no
   hang, and output, message and status exactly as the rules give;
 - bytes no user types (NUL, 0x80-0xFF, CR, form feed) in every field;
-- 10 MB in one field (name line, digits of H, keys at the exit prompt): the
-  same exact output, peak memory under 4 MB, and time linear in the input;
+- 1 MB in one field (name line, digits of H, keys at the exit prompt): the
+  same exact output, peak memory under 4 MB, and time linear in the input
+  (10x the input against 0.1 MB); with --big, only these cases, at 10 MB
+  against 1 MB;
 - standard input or output left non-blocking by another program: the run
-  waits for them as for blocking ones, and loses nothing.
+  waits for them as for blocking ones, loses nothing, and still ends;
+- standard error on a terminal: a message begins on a line of its own.
 
-usage: failure_modes.py [--no-limits] PROGRAM [ARG...]
+usage: failure_modes.py [--no-limits] [--big] PROGRAM [ARG...]
 --no-limits keeps the outputs exact but drops the memory and time limits,
 which mean little for builds under sanitizers or gcov.
 """
 import os
+import pty
 import subprocess
 import sys
 import tempfile
@@ -36,7 +40,6 @@ HOSTILE = [
     b"\0" * 11 + b"\n10\nq\n",
 ]
 PEAK_RSS_LIMIT_KB = 4096
-BIG = 10_000_000
 LARGE = [  # name: (small input, large input); the large one is 10x the small
     ("name line", lambda n: b"N" * n + b"\n10\nq\n"),
     ("digits of H", lambda n: b"Vesta\n" + b"7" * n + b"\nq\n"),
@@ -57,10 +60,10 @@ def measured_run(data, command):
         return run.stdout, run.stderr, run.returncode, int(rss), float(user) + float(system)
 
 
-def large_input_problems(name, make_input, command, limits):
+def large_input_problems(name, make_input, command, limits, big):
     problems = []
     seconds = []
-    for size in (BIG // 10, BIG):
+    for size in (big // 10, big):
         data = make_input(size)
         got_out, got_err, status, rss, cpu = measured_run(data, command)
         want_out, want_err, want_status = expected(data)
@@ -75,9 +78,8 @@ def large_input_problems(name, make_input, command, limits):
     return problems
 
 
-def late_input_problems(command):
-    """Input from a non-blocking pipe, typed a piece at a time."""
-    data = b"Vesta\n10\nxq\n"
+def late_input_problems(command, data):
+    """Input from a non-blocking pipe, typed a piece at a time, then closed."""
     read_end, write_end = os.pipe()
     os.set_blocking(read_end, False)
     process = subprocess.Popen(command, stdin=read_end, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
@@ -89,8 +91,12 @@ def late_input_problems(command):
     except BrokenPipeError:
         pass  # the program stopped reading early; the comparison shows it
     os.close(write_end)
-    out, err = process.communicate(timeout=30)
-    return [] if (out, err, process.returncode) == expected(data) else ["non-blocking input: runs differ"]
+    try:
+        out, err = process.communicate(timeout=10)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        return ["non-blocking input %r: no end within 10 s" % data]
+    return [] if (out, err, process.returncode) == expected(data) else ["non-blocking input %r: runs differ" % data]
 
 
 def late_reader_problems(command):
@@ -115,19 +121,45 @@ def late_reader_problems(command):
     return [] if got == expected(data) else ["non-blocking output: runs differ"]
 
 
+def terminal_stderr_problems(command, data):
+    """Standard error on a terminal: the message begins on a line of its own
+    when input ended at a prompt; standard output keeps its exact bytes."""
+    master, slave = pty.openpty()
+    run = subprocess.run(command, input=data, stdout=subprocess.PIPE, stderr=slave, timeout=10)
+    os.close(slave)
+    err = os.read(master, 4096).replace(b"\r\n", b"\n")  # the terminal's own line ends
+    os.close(master)
+    out, want_err, status = expected(data)
+    if not out.endswith(b"\n"):
+        want_err = b"\n" + want_err
+    return [] if (run.stdout, err, run.returncode) == (out, want_err, status) else ["terminal stderr %r" % data]
+
+
 def main():
-    limits = sys.argv[1] != "--no-limits"
-    command = sys.argv[1 if limits else 2:]
-    cases = [(data[:cut], None) for data in WHOLE_SESSIONS for cut in range(len(data) + 1)]
+    options = {"--no-limits", "--big"}
+    flags = set(sys.argv[1:3]) & options
+    command = sys.argv[1 + len(flags):]
+    limits, big = "--no-limits" not in flags, 10_000_000 if "--big" in flags else 1_000_000
+    cases = [(None, large) for large in LARGE]
+    if "--big" in flags:
+        return run_cases(cases, command, limits, big)
+    cases += [(data[:cut], None) for data in WHOLE_SESSIONS for cut in range(len(data) + 1)]
     cases += [(data, None) for data in HOSTILE]
-    cases += [(None, large) for large in LARGE]
-    cases += [(None, late_input_problems), (None, late_reader_problems)]
+    cases += [(None, lambda c: late_input_problems(c, b"Vesta\n10\nxq\n")),
+              (None, lambda c: late_input_problems(c, b"Vesta\n10\nx")),  # closed before "q"
+              (None, late_reader_problems),
+              (None, lambda c: terminal_stderr_problems(c, b"Vesta\n")),
+              (None, lambda c: terminal_stderr_problems(c, b"Vesta\n10\n"))]
+    return run_cases(cases, command, limits, big)
+
+
+def run_cases(cases, command, limits, big):
     failures = 0
     for data, large in cases:
         if callable(large):
             problems = large(command)
         elif large:
-            problems = large_input_problems(*large, command, limits)
+            problems = large_input_problems(*large, command, limits, big)
         else:
             problems = [mismatch(data, command, timeout=10)]
         for problem in filter(None, problems):
