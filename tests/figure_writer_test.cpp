@@ -2,8 +2,14 @@
 // value of the float, ties to even, exponent form outside [1e-4, 1e3).
 #include <gtest/gtest.h>
 
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "dialogue/figure_writer.h"
 
@@ -45,6 +51,48 @@ TEST(FigureWriter, WritesDiametersWithThreeSignificantDigits) {
   for (const auto& c : DIAMETERS) {
     EXPECT_EQ(format_diameter(c.value, buffer), c.text) << static_cast<double>(c.value);
   }
+}
+
+// The notation is printf's %.3g from the exact value; the standard library's
+// to_chars (general, precision 3) is an exact reference for it. Checked on
+// floats spread over the whole range, and on every float within a few units
+// of a rounding tie ddd.5 x 10^k, where a shortcut would go wrong first.
+std::string reference(float value) {
+  std::array<char, 32> text{};
+  const auto end = std::to_chars(text.data(), text.data() + text.size(), static_cast<double>(value),
+                                 std::chars_format::general, 3);
+  return {text.data(), end.ptr};
+}
+
+TEST(FigureWriter, AgreesWithTheExactConversion) {
+  FigureText buffer;
+  std::vector<float> values;
+  for (std::uint32_t bits = 1; bits < 0x7f800000U; bits += 1009) {
+    float value = 0.0F;
+    std::memcpy(&value, &bits, sizeof value);
+    values.push_back(value);
+  }
+  for (int power = -45; power <= 38; ++power) {
+    for (int digits = 1000; digits < 10000; digits += 5) {  // ties ddd.5 and round numbers
+      float value = static_cast<float>(digits * std::pow(10.0, power - 3));
+      for (int step = 0; step < 3; ++step) {
+        value = std::nextafter(value, 0.0F);
+      }
+      for (int step = 0; step < 7 && std::isfinite(value); ++step, value = std::nextafter(value, INFINITY)) {
+        values.push_back(value);
+      }
+    }
+  }
+  int wrong = 0;
+  for (const float value : values) {
+    for (const float signed_value : {value, -value}) {
+      if (format_diameter(signed_value, buffer) != reference(signed_value) && ++wrong <= 5) {
+        ADD_FAILURE() << static_cast<double>(signed_value) << ": " << format_diameter(signed_value, buffer)
+                      << ", exact " << reference(signed_value);
+      }
+    }
+  }
+  EXPECT_EQ(wrong, 0) << "of " << values.size() * 2;
 }
 
 TEST(FigureWriter, WritesWholeMetresInFull) {

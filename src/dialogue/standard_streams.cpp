@@ -1,6 +1,6 @@
 #include "dialogue/standard_streams.h"
 
-#include <algorithm>
+#include <cstring>
 
 #ifdef _WIN32
 #include <io.h>  // _read and _write keep the CRT's text mode: "\r\n" <-> "\n"
@@ -86,25 +86,28 @@ int StandardInput::next_byte() {
 }
 
 void StandardOutput::write(std::string_view bytes) {
+  if (broken_ || bytes.empty()) {
+    return;
+  }
+  last_byte_ = bytes.back();
   // The dialogue writes far less than the buffer holds between two flushes,
   // but a full buffer is written out early rather than grown or overrun.
-  while (!broken_ && !bytes.empty()) {
-    if (size_ == pending_.size()) {
-      flush();
-    }
-    const std::size_t piece = std::min(bytes.size(), pending_.size() - size_);
-    bytes.copy(pending_.data() + size_, piece);
+  while (bytes.size() > pending_.size() - size_) {
+    const std::size_t piece = pending_.size() - size_;
+    std::memcpy(pending_.data() + size_, bytes.data(), piece);
     size_ += piece;
-    last_byte_ = bytes[piece - 1];
     bytes.remove_prefix(piece);
+    flush();
   }
+  std::memcpy(pending_.data() + size_, bytes.data(), bytes.size());
+  size_ += bytes.size();
 }
 
 void StandardOutput::flush() {
-  if (size_ > 0) {
+  if (size_ > 0 && !broken_) {
     broken_ = !write_all(STDOUT_FD, pending_.data(), size_);
-    size_ = 0;
   }
+  size_ = 0;
 }
 
 void write_standard_error(std::string_view bytes) {
