@@ -6,8 +6,9 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 SHELL := bash
 .SHELLFLAGS := -o pipefail -c
 NEED = @setup/need
+LINUX_PLATFORMS = linux-aarch64 linux-armhf linux-i686
 
-.PHONY: run release install package package-test bench test test-big sanitize coverage fuzz lint windows windows-test clean
+.PHONY: run release install package package-test bench test test-big sanitize coverage fuzz lint windows windows-test $(LINUX_PLATFORMS) cross cross-test clean
 
 # Only the program shows: make adds no error line when it exits 1, so its
 # own message stays the last line. Scripts that need the exit status run
@@ -99,7 +100,20 @@ windows:
 # The Windows executable's icon, DLLs and every transcript, run under wine.
 windows-test: windows
 	$(NEED) test windows-test
-	bash tests/wine_checks.sh build/windows/quorvast.exe
+	bash tests/platform_checks.sh windows build/windows/quorvast.exe
+
+# Static release programs for Linux on other processors, cross-built with
+# Debian's cross compilers: build/linux-ARCH/quorvast.
+$(LINUX_PLATFORMS):
+	$(NEED) build cross
+	cmake --preset $@
+	cmake --build --preset $@ --parallel $(JOBS)
+cross: $(LINUX_PLATFORMS)
+
+# Each of them under qemu-user: every transcript and random sessions.
+cross-test: cross
+	$(NEED) test cross-test
+	for platform in $(LINUX_PLATFORMS); do bash tests/platform_checks.sh $$platform build/$$platform/quorvast || exit 1; done
 
 clean:
 	rm -rf build

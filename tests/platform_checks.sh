@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Checks a cross-built program on this machine through its runner: wine for
+# Windows, qemu-user for the other Linux architectures. Every transcript and
+# random sessions run as for the native program, with the runner as the
+# command prefix; then what the platform's file must be (static for its
+# architecture; for Windows, the icon and no DLLs beyond Windows' own).
+#
+# usage: platform_checks.sh PLATFORM PATH/TO/PROGRAM
+# PLATFORM: windows, linux-aarch64, linux-armhf or linux-i686
+set -u
+platform=$1
+exe=$(realpath "$2")
+here=$(cd "$(dirname "$0")" && pwd)
+passed=0 failed=0
+check() {  # check NAME COMMAND...: runs one check and counts it
+  if "${@:2}"; then passed=$((passed + 1)); else echo "FAILED: $1"; failed=$((failed + 1)); fi
+}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+is_static() {  # is_static ARCHITECTURE-AS-FILE-NAMES-IT
+  file -L "$exe" | grep -q "$1.*statically linked"
+}
+icon_is_registered() {
+  wrestool -l "$exe" | grep -q -- "--type=14 --name='MYRESOURCE1'" &&
+    wrestool -x -t 14 -n MYRESOURCE1 "$exe" >"$work/group.ico" &&
+    icotool -l "$work/group.ico" >"$work/icons" &&
+    grep -q -- '--width=16 --height=16 --bit-depth=8' "$work/icons" &&
+    grep -q -- '--width=32 --height=32 --bit-depth=8' "$work/icons"
+}
+only_system_dlls() {
+  x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ { print tolower($3) }' >"$work/dlls"
+  ! grep -vxE 'kernel32\.dll|msvcrt\.dll|user32\.dll|advapi32\.dll|ntdll\.dll|api-ms-win-.*\.dll' "$work/dlls"
+}
+
+case $platform in
+  windows)
+    export WINEDEBUG=-all
+    # A prefix and server of the build's own: no dependence on HOME or on an
+    # earlier prefix, and no other wine server touched. The server needs the
+    # prefix folder; the first run fills it, and a warm server keeps each
+    # later run well under a second.
+    export WINEPREFIX=$(dirname "$exe")/wine-prefix
+    mkdir -p "$WINEPREFIX"
+    trap 'rm -rf "$work"; wineserver -k 2>/dev/null' EXIT  # -k reaches only this prefix's server
+    wineserver -p
+    runner=$(command -v wine || command -v wine64)
+    "$runner" "$exe" </dev/null >/dev/null 2>&1
+    export QUORVAST_CRLF=1
+    check "group icon MYRESOURCE1 with 16x16 and 32x32 8-bit images" icon_is_registered
+    check "no DLLs beyond Windows' own" only_system_dlls ;;
+  linux-aarch64) runner=qemu-aarch64; check "static for aarch64" is_static "ARM aarch64" ;;
+  linux-armhf) runner=qemu-arm; check "static for 32-bit ARM, hard float" is_static "ARM, EABI5" ;;
+  linux-i686) runner=qemu-i386; check "static for i386" is_static "Intel 80386" ;;
+  *) echo "unknown platform $platform"; exit 2 ;;
+esac
+
+while IFS=$'\t' read -r case _; do
+  check "transcript $case" bash "$here/run_transcript.sh" "$here/transcripts" "$case" "$runner" "$exe"
+done <"$here/transcripts/cases.tsv"
+check "random sessions" python3 "$here/differential/random_sessions.py" 300 7 "$runner" "$exe"
+
+echo "$platform checks: $passed passed, $failed failed"
+[ "$failed" = 0 ]
