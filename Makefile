@@ -8,7 +8,7 @@ SHELL := bash
 NEED = @setup/need
 LINUX_PLATFORMS = linux-aarch64 linux-armhf linux-i686
 
-.PHONY: run release install package package-test bench test test-big sanitize coverage fuzz lint windows windows-test $(LINUX_PLATFORMS) cross cross-test clean
+.PHONY: run release install package package-test bench test test-big sanitize coverage fuzz lint windows windows-test $(LINUX_PLATFORMS) cross cross-test dist dist-reproducible clean
 
 # Only the program shows: make adds no error line when it exits 1, so its
 # own message stays the last line. Scripts that need the exit status run
@@ -114,6 +114,17 @@ cross: $(LINUX_PLATFORMS)
 cross-test: cross
 	$(NEED) test cross-test
 	for platform in $(LINUX_PLATFORMS); do bash tests/platform_checks.sh $$platform build/$$platform/quorvast || exit 1; done
+
+# Everything a release page offers, in dist/: the source, a tarball per
+# Linux platform, the Debian packages, the Windows zip, SHA256SUMS.
+dist: release cross windows
+	$(NEED) package dist
+	bash packaging/dist.sh
+
+# Two make dist runs from two fresh clones give the same bytes.
+dist-reproducible:
+	$(NEED) reproducible
+	bash tests/reproducible_dist.sh
 
 clean:
 	rm -rf build
