@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the release folder twice, from two fresh clones of the current
 # commit in different folders and at different times, and checks that
-# SHA256SUMS agree. Where they do not, diffoscope shows what differs.
+# SHA256SUMS agree (where they do not, diffoscope shows what differs), that
+# they hold for the files, and that lintian -I --pedantic has nothing to say
+# about any of the Debian packages, each of its own architecture.
 set -u
 source=$(git -C "$(dirname "$0")/.." rev-parse --show-toplevel)
 work=$(mktemp -d)
@@ -12,8 +14,14 @@ for clone in first/quorvast second-clone/elsewhere/quorvast; do
   sleep 2  # a later time for the second build
 done
 a=$work/first/quorvast/dist b=$work/second-clone/elsewhere/quorvast/dist
+(cd "$a" && sha256sum --quiet -c SHA256SUMS) || exit 1
+for deb in "$a"/*.deb; do
+  architecture=${deb##*_} architecture=${architecture%.deb}
+  [ "$(dpkg-deb -f "$deb" Architecture)" = "$architecture" ] || { echo "$deb: wrong Architecture"; exit 1; }
+  [ -z "$(lintian -I --pedantic "$deb" 2>/dev/null)" ] || { lintian -I --pedantic "$deb"; exit 1; }
+done
 if cmp -s "$a/SHA256SUMS" "$b/SHA256SUMS"; then
-  echo "reproducible: $(wc -l <"$a/SHA256SUMS") files, SHA256SUMS identical"
+  echo "reproducible: $(wc -l <"$a/SHA256SUMS") files, SHA256SUMS identical; packages lintian-clean"
   exit 0
 fi
 diff "$a/SHA256SUMS" "$b/SHA256SUMS"
