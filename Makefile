@@ -8,7 +8,7 @@ SHELL := bash
 NEED = @setup/need
 LINUX_PLATFORMS = linux-aarch64 linux-armhf linux-i686
 
-.PHONY: run release install package package-test bench test test-big sanitize coverage fuzz lint windows windows-test $(LINUX_PLATFORMS) cross cross-test dist dist-reproducible clean
+.PHONY: run release install package package-test bench test test-big sanitize coverage fuzz lint windows windows-test $(LINUX_PLATFORMS) cross cross-test web web-serve web-test bench-web dist dist-reproducible clean
 
 # Only the program shows: make adds no error line when it exits 1, so its
 # own message stays the last line. Scripts that need the exit status run
@@ -87,7 +87,7 @@ fuzz:
 lint:
 	$(NEED) build test lint
 	@cmake --preset dev >/dev/null
-	@clang-tidy -p build/dev --quiet src/model/*.cpp src/dialogue/*.cpp 2>&1 | { grep -v '^[0-9]* warnings\? generated\.$$' || true; }
+	@clang-tidy -p build/dev --quiet src/model/*.cpp $(filter-out src/dialogue/web_page.cpp,$(wildcard src/dialogue/*.cpp)) 2>&1 | { grep -v '^[0-9]* warnings\? generated\.$$' || true; }
 	@cppcheck --quiet --error-exitcode=1 --enable=warning,style,performance,portability --std=c++17 -I src src
 	@clang-format --dry-run -Werror src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h tests/fuzz/*.cpp
 
@@ -115,9 +115,39 @@ cross-test: cross
 	$(NEED) test cross-test
 	for platform in $(LINUX_PLATFORMS); do bash tests/platform_checks.sh $$platform build/$$platform/quorvast || exit 1; done
 
+# The program as WebAssembly (emscripten): build/wasm/quorvast.js, the
+# console program for node, and the web page, copied alone into build/web/.
+web:
+	$(NEED) build web
+	cmake --preset wasm
+	cmake --build --preset wasm --parallel $(JOBS)
+	rm -rf build/web && cp -r build/wasm/page build/web
+
+# Serves the page on this machine only.
+PORT ?= 8000
+web-serve: web
+	@echo "Quorvast's page: http://127.0.0.1:$(PORT)/ (Ctrl-C stops the server)"
+	@python3 -m http.server $(PORT) --bind 127.0.0.1 --directory build/web
+
+# The node build through every transcript and random sessions; the page in
+# headless chromium through every transcript a person can type.
+web-test: web
+	$(NEED) test web-test
+	@command -v npm >/dev/null || setup/need npm
+	cd tests/browser && npm ci --no-audit --no-fund --silent
+	bash tests/platform_checks.sh node build/wasm/quorvast.js
+	bash tests/platform_checks.sh web build/web
+
+# The page's size and the time to its first prompt in headless chromium.
+bench-web: web
+	$(NEED) web-test
+	cd tests/browser && npm ci --no-audit --no-fund --silent
+	bench/web
+
 # Everything a release page offers, in dist/: the source, a tarball per
-# Linux platform, the Debian packages, the Windows zip, SHA256SUMS.
-dist: release cross windows
+# Linux platform, the Debian packages, the Windows zip, the web page's zip,
+# SHA256SUMS.
+dist: release cross windows web
 	$(NEED) package dist
 	bash packaging/dist.sh
 

@@ -2,7 +2,7 @@
 # Writes into dist/ everything a release page offers for the version in
 # CMakeLists.txt, from programs already built (make dist builds them first):
 # the source tarball, a tarball per Linux platform, the Debian packages, the
-# Windows zip, and SHA256SUMS over all of them.
+# Windows zip, the web page's zip, and SHA256SUMS over all of them.
 #
 # Reproducible: dates come from SOURCE_DATE_EPOCH (the commit's time when
 # unset); archive order, owners, modes and times are fixed, so two runs on
@@ -35,15 +35,26 @@ for platform in release:x86_64 linux-aarch64:aarch64 linux-armhf:armhf linux-i68
   cp "$build"/package/quorvast_"$version"_*.deb dist/
 done
 
-# Windows: text files with Windows line ends, in a zip whose entries are
-# listed in a fixed order and carry no extra attributes (-X).
+# A folder as a zip: the release's time on every entry, entries in a fixed
+# order, no extra attributes (-X).
+pack_zip() {  # pack_zip FOLDER-IN-STAGE ARCHIVE
+  find "$stage/$1" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+  (cd "$stage" && find "$1" | sort | zip -X -9 -q -@ "$OLDPWD/$2")
+}
+
+# Windows: the text files with Windows line ends.
 name=quorvast-$version-windows-x86_64
 mkdir -p "$stage/$name"
 cp build/windows/quorvast.exe "$stage/$name/"
 sed 's/$/\r/' README.md >"$stage/$name/README.txt"
 sed 's/$/\r/' LICENSE >"$stage/$name/LICENSE.txt"
-find "$stage/$name" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
-(cd "$stage" && find "$name" | sort | zip -X -9 -q -@ "$OLDPWD/dist/$name.zip")
+pack_zip "$name" "dist/$name.zip"
+
+# The web page: a folder of static files for any web server.
+name=quorvast-$version-web
+cp -r build/web "$stage/$name"
+chmod -R u=rwX,go=rX "$stage/$name"
+pack_zip "$name" "dist/$name.zip"
 
 (cd dist && sha256sum -- * >SHA256SUMS)
 ls dist

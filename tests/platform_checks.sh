@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Checks a cross-built program on this machine through its runner: wine for
-# Windows, qemu-user for the other Linux architectures. Every transcript and
-# random sessions run as for the native program, with the runner as the
-# command prefix; then what the platform's file must be (static for its
-# architecture; for Windows, the icon and no DLLs beyond Windows' own).
+# Windows, qemu-user for the other Linux architectures, node for the
+# WebAssembly console program, and chromium driven through the web page
+# (tests/browser/run_page.mjs). Every transcript and random sessions run as
+# for the native program, with the runner as the command prefix; then what
+# the platform's file must be (static for its architecture; for Windows, the
+# icon and no DLLs beyond Windows' own).
 #
 # usage: platform_checks.sh PLATFORM PATH/TO/PROGRAM
-# PLATFORM: windows, linux-aarch64, linux-armhf or linux-i686
+# PLATFORM: windows, linux-aarch64, linux-armhf, linux-i686, node, or web
+# (where PROGRAM is the page's folder)
 set -u
 platform=$1
 exe=$(realpath "$2")
@@ -17,6 +20,7 @@ check() {  # check NAME COMMAND...: runs one check and counts it
 }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+sessions=300
 
 is_static() {  # is_static ARCHITECTURE-AS-FILE-NAMES-IT
   file -L "$exe" | grep -q "$1.*statically linked"
@@ -44,21 +48,32 @@ case $platform in
     mkdir -p "$WINEPREFIX"
     trap 'rm -rf "$work"; wineserver -k 2>/dev/null' EXIT  # -k reaches only this prefix's server
     wineserver -p
-    runner=$(command -v wine || command -v wine64)
-    "$runner" "$exe" </dev/null >/dev/null 2>&1
+    runner=("$(command -v wine || command -v wine64)")
+    "${runner[@]}" "$exe" </dev/null >/dev/null 2>&1
     export QUORVAST_CRLF=1
     check "group icon MYRESOURCE1 with 16x16 and 32x32 8-bit images" icon_is_registered
     check "no DLLs beyond Windows' own" only_system_dlls ;;
-  linux-aarch64) runner=qemu-aarch64; check "static for aarch64" is_static "ARM aarch64" ;;
-  linux-armhf) runner=qemu-arm; check "static for 32-bit ARM, hard float" is_static "ARM, EABI5" ;;
-  linux-i686) runner=qemu-i386; check "static for i386" is_static "Intel 80386" ;;
+  linux-aarch64) runner=(qemu-aarch64); check "static for aarch64" is_static "ARM aarch64" ;;
+  linux-armhf) runner=(qemu-arm); check "static for 32-bit ARM, hard float" is_static "ARM, EABI5" ;;
+  linux-i686) runner=(qemu-i386); check "static for i386" is_static "Intel 80386" ;;
+  node) runner=(node) ;;
+  # Typed by a user into the page: random sessions are mostly bytes nobody
+  # can type, so only the transcripts run, those a person can type.
+  web) runner=(node "$here/browser/run_page.mjs") sessions=0
+    check "the page names no other host" bash -c "! grep -lE '(src|href)=\"(https?:)?//' '$exe/index.html'" ;;
   *) echo "unknown platform $platform"; exit 2 ;;
 esac
 
-while IFS=$'\t' read -r case _; do
-  check "transcript $case" bash "$here/run_transcript.sh" "$here/transcripts" "$case" "$runner" "$exe"
+skipped=0
+while IFS=$'\t' read -r case _ output _; do
+  if [ "$platform" = web ]; then
+    reason=$([ "$output" = stdout ] || echo "a page has no standard output to close, fill or cut off")
+    reason=${reason:-$(node "$here/browser/run_page.mjs" --typeable <"$here/transcripts/$case.in")}
+    if [ -n "$reason" ]; then echo "skipped: transcript $case: $reason"; skipped=$((skipped + 1)); continue; fi
+  fi
+  check "transcript $case" bash "$here/run_transcript.sh" "$here/transcripts" "$case" "${runner[@]}" "$exe"
 done <"$here/transcripts/cases.tsv"
-check "random sessions" python3 "$here/differential/random_sessions.py" 300 7 "$runner" "$exe"
+[ "$sessions" = 0 ] || check "random sessions" python3 "$here/differential/random_sessions.py" "$sessions" 7 "${runner[@]}" "$exe"
 
-echo "$platform checks: $passed passed, $failed failed"
+echo "$platform checks: $passed passed, $failed failed, $skipped skipped"
 [ "$failed" = 0 ]

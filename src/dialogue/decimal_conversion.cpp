@@ -3,9 +3,21 @@
 #include <charconv>
 #include <limits>
 #include <system_error>
+#ifndef __cpp_lib_to_chars
+#include <array>
+#include <cstdlib>
+#endif
 
 namespace quorvast {
 namespace {
+
+// unsigned_decimal_to_double: the nearest double to an unsigned decimal
+// text; beyond the double range, infinity or zero. Where the C++ library
+// converts floating point itself (__cpp_lib_to_chars), with from_chars;
+// elsewhere (emscripten's libc++) with the C library's strtod, correctly
+// rounded there too and reading the same text the same way, since the
+// program never leaves the "C" locale.
+#ifdef __cpp_lib_to_chars
 
 // The decimal exponent's value, held at +-LIMIT: far past any double, and
 // small enough that adding a 349-digit mantissa's position cannot overflow.
@@ -59,6 +71,24 @@ bool is_at_least_one(std::string_view unsigned_text) {
   return power + exponent >= 0;
 }
 
+double unsigned_decimal_to_double(std::string_view text) {
+  double value = 0.0;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (result.ec == std::errc::result_out_of_range) {
+    value = is_at_least_one(text) ? std::numeric_limits<double>::infinity() : 0.0;
+  }
+  return value;
+}
+#else
+double unsigned_decimal_to_double(std::string_view text) {
+  std::array<char, 352> terminated{};  // the scan takes at most 349 bytes
+  text.copy(terminated.data(), terminated.size() - 1);
+  // Out of range, strtod gives infinity or a value that narrows to a zero
+  // float, as the branch above does.
+  return std::strtod(terminated.data(), nullptr);
+}
+#endif
+
 }  // namespace
 
 float decimal_to_magnitude(std::string_view text) {
@@ -67,11 +97,7 @@ float decimal_to_magnitude(std::string_view text) {
   if (text.front() == '+' || negative) {
     text.remove_prefix(1);  // from_chars takes no '+'; the sign is applied below
   }
-  double value = 0.0;
-  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (result.ec == std::errc::result_out_of_range) {
-    value = is_at_least_one(text) ? std::numeric_limits<double>::infinity() : 0.0;
-  }
+  const double value = unsigned_decimal_to_double(text);
   // Under IEEE 754 a double beyond the float range narrows to infinity.
   return static_cast<float>(negative ? -value : value);
 }

@@ -3,6 +3,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#ifndef __cpp_lib_to_chars
+#include <cstdio>
+#endif
 
 namespace quorvast {
 
@@ -100,6 +103,18 @@ char* write_digits(Digits digits, char* out) {
   return out;
 }
 
+// %.3g exactly: to_chars where the C++ library converts floating point
+// (MinGW's printf would round wrongly and write three exponent digits);
+// elsewhere (emscripten's libc++) snprintf, correctly rounded there, with
+// two exponent digits, and in the "C" locale that the program never leaves.
+char* write_exactly(double value, char* out, std::size_t room) {
+#ifdef __cpp_lib_to_chars
+  return std::to_chars(out, out + room, value, std::chars_format::general, SIGNIFICANT_DIGITS).ptr;
+#else
+  return out + std::snprintf(out, room, "%.*g", SIGNIFICANT_DIGITS, value);
+#endif
+}
+
 }  // namespace
 
 std::string_view format_diameter(float value, FigureText& buffer) {
@@ -116,11 +131,10 @@ std::string_view format_diameter(float value, FigureText& buffer) {
     }
     out = write_digits(digits, out);
   } else {
-    // Zero, and the values the fast path leaves undecided: the standard
-    // library's exact conversion, in the same notation.
-    out = std::to_chars(out, buffer.data() + buffer.size(), static_cast<double>(value),
-                        std::chars_format::general, SIGNIFICANT_DIGITS)
-              .ptr;
+    // Zero, and the values the fast path leaves undecided: the library's
+    // exact conversion, in the same notation.
+    out = write_exactly(static_cast<double>(value), out,
+                        buffer.size() - static_cast<std::size_t>(out - buffer.data()));
   }
   return {buffer.data(), static_cast<std::size_t>(out - buffer.data())};
 }

@@ -10,6 +10,9 @@
 
 #include <cerrno>
 #endif
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
 
 namespace quorvast {
 namespace {
@@ -68,6 +71,12 @@ bool write_all(int fd, const char* data, std::size_t size) {
   return true;
 }
 
+#ifdef __EMSCRIPTEN__
+// Under node, emscripten's isatty() takes every standard stream for a
+// terminal; node itself knows.
+EM_JS(int, node_stderr_is_terminal, (), { return require('tty').isatty(2) ? 1 : 0; });
+#endif
+
 }  // namespace
 
 int StandardInput::next_byte() {
@@ -115,8 +124,10 @@ void write_standard_error(std::string_view bytes) {
 }
 
 bool standard_error_is_terminal() {
-#ifdef _WIN32
+#if defined(_WIN32)
   return _isatty(STDERR_FD) != 0;
+#elif defined(__EMSCRIPTEN__)
+  return node_stderr_is_terminal() != 0;
 #else
   return ::isatty(STDERR_FD) != 0;
 #endif

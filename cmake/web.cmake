@@ -1,0 +1,22 @@
+# The WebAssembly builds (emscripten): the console program for node, and the
+# web page's program with the page's files beside it in page/.
+
+# Under node: raw bytes on the real standard streams (NODERAWFS), the .wasm
+# inside the .js so node needs no fetch, and the exit status passed on.
+target_link_options(quorvast PRIVATE -sNODERAWFS=1 -sSINGLE_FILE=1 -sEXIT_RUNTIME=1 -sENVIRONMENT=node)
+
+# The page: the same dialogue over its own entry. A browser cannot block in
+# a read, so Asyncify lets a read wait for the line the user sends. No eval
+# (the page's Content-Security-Policy allows none), no file system.
+add_executable(quorvast_page src/dialogue/web_page.cpp)
+target_link_libraries(quorvast_page PRIVATE quorvast_core)
+set(page_dir ${PROJECT_BINARY_DIR}/page)
+set_target_properties(quorvast_page PROPERTIES OUTPUT_NAME quorvast RUNTIME_OUTPUT_DIRECTORY ${page_dir})
+target_link_options(quorvast_page PRIVATE -sASYNCIFY=1 -sMODULARIZE=1 -sEXPORT_NAME=createQuorvast
+                    -sENVIRONMENT=web -sDYNAMIC_EXECUTION=0 -sFILESYSTEM=0 -sINCOMING_MODULE_JS_API=[wasmBinary,print,printErr])
+
+set(page_files index.html page.js page.css)
+foreach(file IN LISTS page_files)
+  configure_file(src/web/${file} ${page_dir}/${file} COPYONLY)
+endforeach()
+configure_file(resources/quorvast.ico ${page_dir}/favicon.ico COPYONLY)

@@ -1,0 +1,73 @@
+// The web page's entry: the same dialogue, reading the lines the user sends
+// in the page and writing into its terminal pane (src/web/page.js keeps
+// both). A browser cannot block in a read, so a read with nothing typed yet
+// waits for the next line through Asyncify.
+#include <emscripten.h>
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+#include "dialogue/byte_sink.h"
+#include "dialogue/byte_source.h"
+#include "dialogue/console_dialogue.h"
+
+namespace {
+
+// The next byte the user has sent (0..255), -1 once the input has ended, or
+// -2 when nothing is waiting yet.
+EM_JS(int, take_typed_byte, (), { return Module.takeTypedByte(); });
+
+// Resolves once the user sends a line or ends the input.
+EM_ASYNC_JS(void, wait_for_typing, (), { await Module.typed(); });
+
+EM_JS(void, show_output, (const char* bytes, int size),
+      { Module.showOutput(HEAPU8.slice(bytes, bytes + size)); });
+
+EM_JS(void, show_end, (const char* complaint, int size, int status),
+      { Module.showEnd(UTF8ToString(complaint, size), status); });
+
+constexpr int NOTHING_YET = -2;
+
+class TypedInput final : public quorvast::ByteSource {
+ public:
+  int next_byte() override {
+    int byte = take_typed_byte();
+    while (byte == NOTHING_YET) {
+      wait_for_typing();
+      byte = take_typed_byte();
+    }
+    return byte;
+  }
+};
+
+// Output goes to the page at each flush, in one piece, as to a terminal.
+class PagePane final : public quorvast::ByteSink {
+ public:
+  void write(std::string_view bytes) override {
+    for (const char byte : bytes) {
+      if (size_ == pending_.size()) {
+        flush();
+      }
+      pending_[size_++] = byte;
+    }
+  }
+  void flush() override {
+    show_output(pending_.data(), static_cast<int>(size_));
+    size_ = 0;
+  }
+
+ private:
+  std::array<char, 4096> pending_{};
+  std::size_t size_ = 0;
+};
+
+}  // namespace
+
+int main() {
+  TypedInput input;
+  PagePane pane;
+  const quorvast::DialogueOutcome outcome = quorvast::run_console_dialogue(input, pane);
+  show_end(outcome.complaint.data(), static_cast<int>(outcome.complaint.size()), outcome.exit_status);
+  return outcome.exit_status;
+}
