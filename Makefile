@@ -133,15 +133,12 @@ web-serve: web
 # headless chromium through every transcript a person can type.
 web-test: web
 	$(NEED) test web-test
-	@command -v npm >/dev/null || setup/need npm
-	cd tests/browser && npm ci --no-audit --no-fund --silent
 	bash tests/platform_checks.sh node build/wasm/quorvast.js
 	bash tests/platform_checks.sh web build/web
 
 # The page's size and the time to its first prompt in headless chromium.
 bench-web: web
 	$(NEED) web-test
-	cd tests/browser && npm ci --no-audit --no-fund --silent
 	bench/web
 
 # Everything a release page offers, in dist/: the source, a tarball per

@@ -2,7 +2,7 @@
 # Checks a cross-built program on this machine through its runner: wine for
 # Windows, qemu-user for the other Linux architectures, node for the
 # WebAssembly console program, and chromium driven through the web page
-# (tests/browser/run_page.mjs). Every transcript and random sessions run as
+# (tests/browser/run_page.py). Every transcript and random sessions run as
 # for the native program, with the runner as the command prefix; then what
 # the platform's file must be (static for its architecture; for Windows, the
 # icon and no DLLs beyond Windows' own).
@@ -59,7 +59,7 @@ case $platform in
   node) runner=(node) ;;
   # Typed by a user into the page: random sessions are mostly bytes nobody
   # can type, so only the transcripts run, those a person can type.
-  web) runner=(node "$here/browser/run_page.mjs") sessions=0
+  web) runner=(/usr/bin/python3 "$here/browser/run_page.py") sessions=0
     check "the page names no other host" bash -c "! grep -lE '(src|href)=\"(https?:)?//' '$exe/index.html'" ;;
   *) echo "unknown platform $platform"; exit 2 ;;
 esac
@@ -68,7 +68,7 @@ skipped=0
 while IFS=$'\t' read -r case _ output _; do
   if [ "$platform" = web ]; then
     reason=$([ "$output" = stdout ] || echo "a page has no standard output to close, fill or cut off")
-    reason=${reason:-$(node "$here/browser/run_page.mjs" --typeable <"$here/transcripts/$case.in")}
+    reason=${reason:-$(/usr/bin/python3 "$here/browser/run_page.py" --typeable <"$here/transcripts/$case.in")}
     if [ -n "$reason" ]; then echo "skipped: transcript $case: $reason"; skipped=$((skipped + 1)); continue; fi
   fi
   check "transcript $case" bash "$here/run_transcript.sh" "$here/transcripts" "$case" "${runner[@]}" "$exe"
