@@ -19,8 +19,10 @@ set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/quorvast)
 install(TARGETS quorvast RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
 install(FILES ${compressed_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT program)
 install(FILES README.md ${compressed_changelog} DESTINATION ${doc_dir} COMPONENT program)
-# The README shows the icon previews; they go beside it so its links hold.
-install(FILES resources/quorvast-16.png resources/quorvast-32.png DESTINATION ${doc_dir}/resources COMPONENT program)
+# The README shows the icon previews and the web page; they go beside it so
+# its links hold.
+install(FILES resources/quorvast-16.png resources/quorvast-32.png resources/web-page.png
+        DESTINATION ${doc_dir}/resources COMPONENT program)
 install(FILES LICENSE DESTINATION ${doc_dir} COMPONENT license)
 install(FILES doc/copyright DESTINATION ${doc_dir} COMPONENT debian)
 # The static executable is deliberate (see CMakeLists.txt); tell lintian so.

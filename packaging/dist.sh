@@ -29,7 +29,7 @@ for platform in release:x86_64 linux-aarch64:aarch64 linux-armhf:armhf linux-i68
   build=build/${platform%%:*} name=quorvast-$version-linux-${platform#*:}
   mkdir -p "$stage/$name/resources"
   cp "$build/quorvast" doc/quorvast.1 README.md LICENSE "$stage/$name/"
-  cp resources/quorvast-16.png resources/quorvast-32.png "$stage/$name/resources/"  # shown by the README
+  cp resources/*.png "$stage/$name/resources/"  # shown by the README
   pack_tar "$name" "dist/$name.tar.gz"
   (cd "$build" && cpack >/dev/null)
   cp "$build"/package/quorvast_"$version"_*.deb dist/

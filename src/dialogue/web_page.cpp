@@ -4,8 +4,6 @@
 // waits for the next line through Asyncify.
 #include <emscripten.h>
 
-#include <array>
-#include <cstddef>
 #include <string_view>
 
 #include "dialogue/byte_sink.h"
@@ -41,25 +39,12 @@ class TypedInput final : public quorvast::ByteSource {
   }
 };
 
-// Output goes to the page at each flush, in one piece, as to a terminal.
+// Each write goes straight to the page: the browser paints only when the
+// program waits for input, so what it shows still changes once per flush.
 class PagePane final : public quorvast::ByteSink {
  public:
-  void write(std::string_view bytes) override {
-    for (const char byte : bytes) {
-      if (size_ == pending_.size()) {
-        flush();
-      }
-      pending_[size_++] = byte;
-    }
-  }
-  void flush() override {
-    show_output(pending_.data(), static_cast<int>(size_));
-    size_ = 0;
-  }
-
- private:
-  std::array<char, 4096> pending_{};
-  std::size_t size_ = 0;
+  void write(std::string_view bytes) override { show_output(bytes.data(), static_cast<int>(bytes.size())); }
+  void flush() override {}
 };
 
 }  // namespace

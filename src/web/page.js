@@ -22,7 +22,7 @@ function startRun() {
   createQuorvast({
     wasmBinary,
     takeTypedByte: () => current.typed.length ? current.typed.shift() : current.inputEnded ? -1 : -2,
-    typed: () => new Promise((resolve) => { current.wake = resolve; }),
+    typed: () => waitForTyping(current),
     showOutput: (bytes) => showOutput(current, bytes),
     showEnd: (complaint, status) => showEnd(current, complaint, status),
     print: () => {}, printErr: () => {},
@@ -34,8 +34,16 @@ function showOutput(current, bytes) {
   if (current !== run || bytes.length === 0) return;
   for (const byte of bytes) current.output.push(byte);
   screen.append(current.decoder.decode(bytes, { stream: true }));
-  if (current.firstPromptMs === null) current.firstPromptMs = performance.now();
   line.scrollIntoView({ block: "nearest" });  // the input line stays in sight
+}
+
+// The program waits for the user. The first time, the first prompt is on
+// the page; its time is taken once the frame showing it has been painted.
+function waitForTyping(current) {
+  if (current.firstPromptMs === null) {
+    requestAnimationFrame(() => setTimeout(() => { current.firstPromptMs ??= performance.now(); }));
+  }
+  return new Promise((resolve) => { current.wake = resolve; });
 }
 
 function showEnd(current, complaint, status) {
