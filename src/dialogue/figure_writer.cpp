@@ -1,5 +1,6 @@
 #include "dialogue/figure_writer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -68,9 +69,7 @@ char* write_digits(Digits digits, char* out) {
     *out++ = text[0];
     if (kept > 1) {
       *out++ = '.';
-      for (int at = 1; at < kept; ++at) {
-        *out++ = text[at];
-      }
+      out = std::copy(text + 1, text + kept, out);
     }
     *out++ = 'e';
     *out++ = exponent < 0 ? '-' : '+';
@@ -82,23 +81,14 @@ char* write_digits(Digits digits, char* out) {
   if (exponent < 0) {  // 0.000ddd
     *out++ = '0';
     *out++ = '.';
-    for (int zeros = -exponent - 1; zeros > 0; --zeros) {
-      *out++ = '0';
-    }
-    for (int at = 0; at < kept; ++at) {
-      *out++ = text[at];
-    }
-    return out;
+    out = std::fill_n(out, -exponent - 1, '0');
+    return std::copy(text, text + kept, out);
   }
   // d, dd or ddd before the point; the rest after it, if any is left.
-  for (int at = 0; at <= exponent; ++at) {
-    *out++ = text[at];
-  }
+  out = std::copy(text, text + exponent + 1, out);
   if (kept > exponent + 1) {
     *out++ = '.';
-    for (int at = exponent + 1; at < kept; ++at) {
-      *out++ = text[at];
-    }
+    out = std::copy(text + exponent + 1, text + kept, out);
   }
   return out;
 }
