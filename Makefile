@@ -87,7 +87,7 @@ fuzz:
 lint:
 	$(NEED) build test lint
 	@cmake --preset dev >/dev/null
-	@clang-tidy -p build/dev --quiet src/model/*.cpp $(filter-out src/dialogue/web_page.cpp,$(wildcard src/dialogue/*.cpp)) 2>&1 | { grep -v '^[0-9]* warnings\? generated\.$$' || true; }
+	@clang-tidy -p build/dev --quiet src/model/*.cpp src/dialogue/*.cpp src/console/*.cpp 2>&1 | { grep -v '^[0-9]* warnings\? generated\.$$' || true; }
 	@cppcheck --quiet --error-exitcode=1 --enable=warning,style,performance,portability --std=c++17 -I src src
 	@clang-format --dry-run -Werror src/*/*.cpp src/*/*.h tests/*.cpp tests/*.h tests/fuzz/*.cpp
 

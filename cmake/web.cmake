@@ -8,7 +8,7 @@ target_link_options(quorvast PRIVATE -sNODERAWFS=1 -sSINGLE_FILE=1 -sEXIT_RUNTIM
 # The page: the same dialogue over its own entry. A browser cannot block in
 # a read, so Asyncify lets a read wait for the line the user sends. No eval
 # (the page's Content-Security-Policy allows none), no file system.
-add_executable(quorvast_page src/dialogue/web_page.cpp)
+add_executable(quorvast_page src/web/web_page.cpp)
 target_link_libraries(quorvast_page PRIVATE quorvast_core)
 set(page_dir ${PROJECT_BINARY_DIR}/page)
 set_target_properties(quorvast_page PROPERTIES OUTPUT_NAME quorvast RUNTIME_OUTPUT_DIRECTORY ${page_dir})

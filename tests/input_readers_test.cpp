@@ -9,10 +9,10 @@
 #include <limits>
 #include <string>
 
+#include "console/standard_streams.h"
 #include "dialogue/key_reader.h"
 #include "dialogue/line_reader.h"
 #include "dialogue/number_reader.h"
-#include "dialogue/standard_streams.h"
 #include "memory_streams.h"
 
 namespace quorvast {

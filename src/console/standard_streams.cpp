@@ -1,4 +1,4 @@
-#include "dialogue/standard_streams.h"
+#include "console/standard_streams.h"
 
 #include <cstring>
 

@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "console/standard_streams.h"
 #include "dialogue/console_dialogue.h"
-#include "dialogue/standard_streams.h"
 
 namespace {
 
