@@ -130,14 +130,23 @@ web-serve: web
 	@python3 -m http.server $(PORT) --bind 127.0.0.1 --directory build/web
 
 # The node build through every transcript and random sessions; the page in
-# headless chromium through every transcript a person can type.
-web-test: web
+# headless chromium through every transcript a person can type, its phone
+# widths, slow and failed loads and offline reload, axe-core and Lighthouse.
+web-test: web tests/browser/node_modules
 	$(NEED) test web-test
 	bash tests/platform_checks.sh node build/wasm/quorvast.js
 	bash tests/platform_checks.sh web build/web
 
-# The page's size and the time to its first prompt in headless chromium.
-bench-web: web
+# axe-core and Lighthouse, pinned in tests/browser/package-lock.json. npm
+# comes with NodeSource's nodejs; Debian packages it apart.
+tests/browser/node_modules: tests/browser/package-lock.json
+	@command -v npm >/dev/null || setup/need npm
+	cd tests/browser && npm ci --no-audit --no-fund --loglevel=error
+	@touch $@
+
+# The page's size, the time to its first prompt in headless chromium, and
+# Lighthouse's performance score on its mobile profile.
+bench-web: web tests/browser/node_modules
 	$(NEED) web-test
 	bench/web
 

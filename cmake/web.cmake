@@ -13,10 +13,18 @@ target_link_libraries(quorvast_page PRIVATE quorvast_core)
 set(page_dir ${PROJECT_BINARY_DIR}/page)
 set_target_properties(quorvast_page PROPERTIES OUTPUT_NAME quorvast RUNTIME_OUTPUT_DIRECTORY ${page_dir})
 target_link_options(quorvast_page PRIVATE -sASYNCIFY=1 -sMODULARIZE=1 -sEXPORT_NAME=createQuorvast
-                    -sENVIRONMENT=web -sDYNAMIC_EXECUTION=0 -sFILESYSTEM=0 -sINCOMING_MODULE_JS_API=[wasmBinary,print,printErr])
+                    -sENVIRONMENT=web -sDYNAMIC_EXECUTION=0 -sFILESYSTEM=0 -sINCOMING_MODULE_JS_API=[instantiateWasm,print,printErr])
 
-set(page_files index.html page.js page.css)
+# Beside the program: the page, its offline worker (its cache named for the
+# version), the app manifest and icons, and the licence and README that the
+# page links to.
+set(page_files index.html page.js page.css manifest.webmanifest)
 foreach(file IN LISTS page_files)
   configure_file(src/web/${file} ${page_dir}/${file} COPYONLY)
 endforeach()
+configure_file(src/web/service-worker.js ${page_dir}/service-worker.js @ONLY)
 configure_file(resources/quorvast.ico ${page_dir}/favicon.ico COPYONLY)
+configure_file(resources/quorvast-192.png ${page_dir}/icon-192.png COPYONLY)
+configure_file(resources/quorvast-512.png ${page_dir}/icon-512.png COPYONLY)
+configure_file(LICENSE ${page_dir}/LICENSE COPYONLY)
+configure_file(README.md ${page_dir}/README.md COPYONLY)

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Draws the application icon: a grey, elongated, lumpy asteroid with a few
 craters, lit from the upper left, on black. Writes quorvast.ico (16x16 and
-32x32, 8-bit palette) and a PNG preview of each size beside this script, or
-into the folder given as the only argument.
+32x32, 8-bit palette) and a PNG preview of each size, and the web page's
+app icons at 192x192 and 512x512, beside this script or into the folder
+given as the only argument.
 
 Deterministic: no randomness, so running it again gives the same bytes.
 Standard library only.
@@ -14,7 +15,12 @@ import struct
 import zlib
 
 SIZES = (16, 32)
-SAMPLES = 4  # per pixel and axis, for smooth edges
+APP_SIZES = (192, 512)  # what a phone's home screen and an install prompt ask for
+
+
+def samples(size):
+    """Samples per pixel and axis, for smooth edges; large icons need fewer."""
+    return 4 if size <= 32 else 2
 LIGHT = (-0.55, -0.6, 0.58)
 TILT = math.radians(-28)
 # Craters as (u, v, radius) in the body's own frame, u along the long axis.
@@ -49,17 +55,17 @@ def shade(x, y):
 
 def draw(size):
     """Rows of palette indices; the palette is a grey ramp, 0 is black."""
-    rows = []
+    rows, n = [], samples(size)
     for py in range(size):
         row = []
         for px in range(size):
             total = 0.0
-            for sy in range(SAMPLES):
-                for sx in range(SAMPLES):
-                    x = ((px + (sx + 0.5) / SAMPLES) / size) * 2 - 1
-                    y = ((py + (sy + 0.5) / SAMPLES) / size) * 2 - 1
+            for sy in range(n):
+                for sx in range(n):
+                    x = ((px + (sx + 0.5) / n) / size) * 2 - 1
+                    y = ((py + (sy + 0.5) / n) / size) * 2 - 1
                     total += shade(x, y) or 0.0
-            row.append(min(255, round(total / SAMPLES ** 2)))
+            row.append(min(255, round(total / n ** 2)))
         rows.append(row)
     return rows
 
@@ -96,7 +102,7 @@ def png(rows):
 
 
 def main():
-    parser = argparse.ArgumentParser(description="Draws quorvast.ico and its PNG previews.")
+    parser = argparse.ArgumentParser(description="Draws quorvast.ico, its PNG previews and the app icons.")
     parser.add_argument("folder", nargs="?", default=os.path.dirname(os.path.abspath(__file__)),
                         help="where to write them (default: beside this script)")
     here = parser.parse_args().folder
@@ -104,7 +110,7 @@ def main():
     drawings = [draw(size) for size in SIZES]
     with open(os.path.join(here, "quorvast.ico"), "wb") as out:
         out.write(ico([(rows, ico_image(rows)) for rows in drawings]))
-    for rows in drawings:
+    for rows in drawings + [draw(size) for size in APP_SIZES]:
         with open(os.path.join(here, "quorvast-%d.png" % len(rows)), "wb") as out:
             out.write(png(rows))
 

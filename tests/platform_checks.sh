@@ -60,7 +60,16 @@ case $platform in
   # Typed by a user into the page: random sessions are mostly bytes nobody
   # can type, so only the transcripts run, those a person can type.
   web) runner=(/usr/bin/python3 "$here/browser/run_page.py") sessions=0
-    check "the page names no other host" bash -c "! grep -lE '(src|href)=\"(https?:)?//' '$exe/index.html'" ;;
+    check "the page loads nothing from another host" bash -c "! grep -lE '(src=|<link[^>]*href=)\"(https?:)?//' '$exe/index.html'"
+    # The page's own modes over a whole session, and its sentence for each
+    # way it can fail to load the program.
+    for mode in --slow --offline "--axe $here/browser/node_modules/axe-core/axe.min.js" "--widths $exe/../page-widths"; do
+      check "page $mode" bash "$here/run_transcript.sh" "$here/transcripts" vesta "${runner[@]}" "$exe" $mode
+    done
+    while IFS=: read -r kind words; do
+      check "page $kind: $words" bash -c '"${@:3}" --break "$1" | grep -qF "$2"' _ "$kind" "$words" "${runner[@]}" "$exe"
+    done <<<$'no-wasm:answered 404\nbad-wasm:damaged\nno-network:check the connection\nno-webassembly:cannot run WebAssembly\nfile:make web-serve'
+    check "lighthouse" bash "$here/browser/lighthouse.sh" "$exe" 100 accessibility best-practices seo ;;
   *) echo "unknown platform $platform"; exit 2 ;;
 esac
 

@@ -7,15 +7,32 @@ output (not the echo of what was typed) goes to standard output, its message
 to standard error, and the page's exit status is this process's. The page
 is served from PAGE_DIR on 127.0.0.1. Console errors in the page (a
 Content-Security-Policy violation, say) and network requests after the
-first prompt make the run fail with status 3.
+first prompt make the run fail with status 3, as do the checks the options
+add; at the end the input and its buttons must be disabled, Run again focused.
 
-usage: run_page.py PAGE_DIR [--screenshot FILE] [--measure] < input
+usage: run_page.py PAGE_DIR [OPTION...] < input
+       run_page.py PAGE_DIR --break KIND   (prints the page's failure sentence)
        run_page.py --typeable < input   (status 0 if a person can type it)
+--screenshot FILE  the whole page at the end
+--measure          a second, uncached load, and the first prompt's time
+--slow             a slow network (20 kB/s, 400 ms); the lines are sent before
+                   the program has started, and must still reach it
+--offline          after a first visit, an installability check, the server
+                   stopped, and the session in a reload from the page's cache
+--axe FILE         axe-core (FILE: axe.min.js) at every prompt and at the end
+--widths DIR       at the end, at 320 to 1280 CSS px: screenshots in DIR, no
+                   line wrapped, 56 columns without scrolling from 360 px up,
+                   44 px touch targets; then Run again brings the input back
+--break KIND       a page that cannot load its program: no-wasm, bad-wasm,
+                   no-network, no-webassembly, file (opened from disk)
 """
 import base64
 import functools
 import http.server
+import os
+import shutil
 import sys
+import tempfile
 import threading
 
 INPUT = sys.stdin.buffer.read()
@@ -47,6 +64,12 @@ from selenium.webdriver.common.keys import Keys  # noqa: E402
 from selenium.webdriver.support.ui import WebDriverWait  # noqa: E402
 
 page_dir, options = sys.argv[1], sys.argv[2:]
+option = lambda name: options[options.index(name) + 1] if name in options else None  # noqa: E731
+broken = option("--break")
+if broken in ("no-wasm", "bad-wasm"):  # a copy of the page whose program is missing or cut short
+    page_dir = shutil.copytree(page_dir, os.path.join(tempfile.mkdtemp(), "page"))
+    wasm = os.path.join(page_dir, "quorvast.wasm")
+    os.truncate(wasm, os.path.getsize(wasm) // 2) if broken == "bad-wasm" else os.remove(wasm)
 Quiet = type("Quiet", (http.server.SimpleHTTPRequestHandler,), {"log_message": lambda *args: None})
 server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Quiet, directory=page_dir))
 threading.Thread(target=server.serve_forever, daemon=True).start()
@@ -59,30 +82,120 @@ for argument in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic"
     chrome.add_argument(argument)
 chrome.set_capability("goog:loggingPrefs", {"browser": "ALL"})
 driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=chrome)
-# Requests so far, but for the favicon, which the browser asks for when it likes.
-REQUESTS = "return performance.getEntriesByType('resource').filter(e => !e.name.endsWith('/favicon.ico')).length"
+# Requests so far, but for those the browser makes when it likes (the icons
+# and the manifest).
+REQUESTS = ("return performance.getEntriesByType('resource')"
+            ".filter(e => !/(favicon.ico|icon-[0-9]+.png|manifest.webmanifest)$/.test(e.name)).length")
 URL = "http://127.0.0.1:%d/" % server.server_address[1]
 FIRST_PROMPT = "return !!window.quorvastRun && window.quorvastRun.firstPromptMs !== null"
+CONTROLS = "return ['line', 'enter', 'end-input'].map(id => document.getElementById(id).disabled)"
+problems = []
 status = 2
+
+
+def cdp(command, **parameters):
+    return driver.execute_cdp_cmd(command, parameters)
+
+
+def shows_failure():
+    """The page's sentence when it cannot load its program; no uncaught error."""
+    if broken == "no-webassembly":
+        cdp("Page.addScriptToEvaluateOnNewDocument", source="delete window.WebAssembly")
+    if broken == "no-network":
+        cdp("Network.enable")
+        cdp("Network.setBlockedURLs", urls=["*quorvast.wasm"])
+    driver.get("file://%s/index.html" % os.path.abspath(page_dir) if broken == "file" else URL)
+    sentence = wait.until(lambda d: d.execute_script("return window.quorvastFailure"))
+    print(sentence)
+    uncaught = [entry["message"] for entry in driver.get_log("browser") if "Uncaught" in entry["message"]]
+    return 3 if uncaught or driver.execute_script(CONTROLS) != [True] * 3 else 0
+
+
+def axe(state):
+    if option("--axe"):
+        if not driver.execute_script("return !!window.axe"):
+            driver.execute_script(open(option("--axe")).read())
+        found = driver.execute_async_script("axe.run(document).then(r => arguments[0](r.violations"
+                                            ".map(v => v.id + ': ' + v.nodes.map(n => n.target).join(' '))))")
+        problems.extend("axe, %s: %s" % (state, violation) for violation in found)
+
+
+def offline_reload():
+    """The first visit leaves the page installable and in the worker's cache;
+    with the server gone, a reload must still start the program."""
+    wait.until(lambda d: d.execute_script("return !!navigator.serviceWorker.controller"))
+    problems.extend("installability: %s" % error for error in cdp("Page.getInstallabilityErrors")["installabilityErrors"])
+    server.shutdown()
+    server.server_close()
+    driver.refresh()
+    wait.until(lambda d: d.execute_script(FIRST_PROMPT))
+
+
+def widths(folder):
+    """The page at phone to desktop widths, after the run."""
+    os.makedirs(folder, exist_ok=True)
+    for width in (320, 360, 390, 768, 1280):
+        cdp("Emulation.setDeviceMetricsOverride", width=width, height=844, deviceScaleFactor=1, mobile=width < 768)
+        shape = driver.execute_script("""
+            const screen = document.getElementById("screen"), range = document.createRange();
+            range.selectNodeContents(screen);
+            const box = (id) => document.getElementById(id).getBoundingClientRect();
+            return { lines: screen.textContent.split("\\n").length,
+                     shown: Math.round(range.getBoundingClientRect().height / parseFloat(getComputedStyle(screen).lineHeight)),
+                     scrolls: screen.scrollWidth > screen.clientWidth,
+                     small: ["line", "enter", "end-input", "again"].filter(id => box(id).width < 44 || box(id).height < 44),
+                     line: box("line").width, form: box("typing").width };""")
+        if shape["shown"] > shape["lines"]:
+            problems.append("at %d px, %d lines show as %d" % (width, shape["lines"], shape["shown"]))
+        if width >= 360 and shape["scrolls"]:
+            problems.append("at %d px the pane scrolls sideways" % width)
+        if shape["small"]:
+            problems.append("at %d px, touch targets under 44 px: %s" % (width, shape["small"]))
+        if width < 500 and shape["line"] < shape["form"] - 1:
+            problems.append("at %d px the input line is not the full width" % width)
+        height = driver.execute_script("return document.documentElement.scrollHeight")
+        shot = cdp("Page.captureScreenshot", captureBeyondViewport=True,
+                   clip={"x": 0, "y": 0, "width": width, "height": height, "scale": 1})
+        with open(os.path.join(folder, "page-%d.png" % width), "wb") as out:
+            out.write(base64.b64decode(shot["data"]))
+    cdp("Emulation.clearDeviceMetricsOverride")
+    driver.find_element(By.ID, "again").click()
+    wait.until(lambda d: d.execute_script(FIRST_PROMPT))
+    if driver.execute_script(CONTROLS) != [False] * 3:
+        problems.append("Run again left the input disabled")
+
+
 try:
-    wait = WebDriverWait(driver, 20)
+    wait = WebDriverWait(driver, 60 if "--slow" in options else 20)
+    if broken:
+        sys.exit(shows_failure())
     if "--measure" in options:
         # A load first, so that the measured one pays neither for the
         # browser's start nor for its first page, and then no cache.
         driver.get(URL)
         wait.until(lambda d: d.execute_script(FIRST_PROMPT))
-        driver.execute_cdp_cmd("Network.setCacheDisabled", {"cacheDisabled": True})
+        cdp("Network.setCacheDisabled", cacheDisabled=True)
+    if "--slow" in options:
+        cdp("Network.enable")
+        cdp("Network.emulateNetworkConditions", offline=False, latency=400,
+            downloadThroughput=20000, uploadThroughput=20000)
     driver.get(URL)
-    wait.until(lambda d: d.execute_script(FIRST_PROMPT))
+    if "--offline" in options:
+        offline_reload()
+    if "--slow" not in options:
+        wait.until(lambda d: d.execute_script(FIRST_PROMPT))
     requests_at_load = driver.execute_script(REQUESTS)
     field = driver.find_element(By.ID, "line")
     done = lambda: driver.execute_script("return window.quorvastRun.done")  # noqa: E731
     ctrl_d = lambda: ActionChains(driver).key_down(Keys.CONTROL).send_keys("d").key_up(Keys.CONTROL).perform()  # noqa: E731
 
+    if "--slow" in options and driver.execute_script("return window.quorvastRun.output.length"):
+        problems.append("the program had started before the first line was sent")
     *lines, last = INPUT.decode("utf-8").split("\n")  # last: "" when the input ends with a newline
     for line in lines:
         if done():
             break
+        axe("at a prompt")
         field.send_keys(line + Keys.ENTER)
     if not done():
         if last:
@@ -90,6 +203,9 @@ try:
             ctrl_d()  # sends the line without a newline
         ctrl_d()  # on an empty line: the input ends
     wait.until(lambda d: done())
+    axe("after the end")
+    if driver.execute_script(CONTROLS) != [True] * 3 or driver.switch_to.active_element.get_attribute("id") != "again":
+        problems.append("after the end, the input is not disabled or Run again has not the focus")
     run = driver.execute_script("const r = window.quorvastRun; "
                                 "return [r.output, r.complaint, r.status, r.firstPromptMs];")
     output, complaint, exit_status, first_prompt_ms = run
@@ -100,17 +216,19 @@ try:
         sys.stderr.write("first prompt at %.1f ms\n" % first_prompt_ms)
     if "--screenshot" in options:  # the whole page, not only the window
         height = driver.execute_script("return document.documentElement.scrollHeight")
-        shot = driver.execute_cdp_cmd("Page.captureScreenshot", {
-            "captureBeyondViewport": True, "clip": {"x": 0, "y": 0, "width": 800, "height": height, "scale": 1}})
-        with open(options[options.index("--screenshot") + 1], "wb") as out:
+        shot = cdp("Page.captureScreenshot", captureBeyondViewport=True,
+                   clip={"x": 0, "y": 0, "width": 800, "height": height, "scale": 1})
+        with open(option("--screenshot"), "wb") as out:
             out.write(base64.b64decode(shot["data"]))
-    problems = [entry["message"] for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
+    problems += [entry["message"] for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
     requests_after_load = driver.execute_script(REQUESTS) - requests_at_load
+    if requests_after_load and "--slow" not in options:
+        problems.append("%d network requests after load" % requests_after_load)
+    if option("--widths"):
+        widths(option("--widths"))
     for problem in problems:
         sys.stderr.write("page error: %s\n" % problem)
-    if requests_after_load:
-        sys.stderr.write("%d network requests after load\n" % requests_after_load)
-    status = 3 if problems or requests_after_load else exit_status
+    status = 3 if problems else exit_status
 finally:
     driver.quit()
     server.shutdown()
