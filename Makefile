@@ -8,7 +8,7 @@ SHELL := bash
 NEED = @setup/need
 LINUX_PLATFORMS = linux-aarch64 linux-armhf linux-i686
 
-.PHONY: run release install package package-test bench test test-big sanitize coverage fuzz lint windows windows-test $(LINUX_PLATFORMS) cross cross-test web web-serve web-test bench-web dist dist-reproducible clean
+.PHONY: run release install package package-test bench test test-big sanitize coverage fuzz lint windows windows-installer windows-test $(LINUX_PLATFORMS) cross cross-test web web-serve web-test bench-web dist dist-reproducible clean
 
 # Only the program shows: make adds no error line when it exits 1, so its
 # own message stays the last line. Scripts that need the exit status run
@@ -97,10 +97,18 @@ windows:
 	cmake --preset windows
 	cmake --build --preset windows --parallel $(JOBS)
 
-# The Windows executable's icon, DLLs and every transcript, run under wine.
-windows-test: windows
+# The Windows installer, reproducibly: build/windows/quorvast-<version>-windows-x86_64.msi
+VERSION = $(shell sed -n 's/^project.quorvast VERSION \([^ ]*\).*/\1/p' CMakeLists.txt)
+MSI = build/windows/quorvast-$(VERSION)-windows-x86_64.msi
+windows-installer: windows
+	$(NEED) windows-installer
+	packaging/windows_installer.sh build/windows/quorvast.exe $(MSI)
+
+# The Windows executable's icon and DLLs; the installer installs it, and the
+# installed program runs every transcript under wine; upgrade and uninstall.
+windows-test: windows-installer
 	$(NEED) test windows-test
-	bash tests/platform_checks.sh windows build/windows/quorvast.exe
+	bash tests/platform_checks.sh windows build/windows/quorvast.exe $(MSI)
 
 # Static release programs for Linux on other processors, cross-built with
 # Debian's cross compilers: build/linux-ARCH/quorvast.
@@ -151,9 +159,9 @@ bench-web: web tests/browser/node_modules
 	bench/web
 
 # Everything a release page offers, in dist/: the source, a tarball per
-# Linux platform, the Debian packages, the Windows zip, the web page's zip,
+# Linux platform, the Debian packages, the Windows zip and installer, the web page's zip,
 # SHA256SUMS.
-dist: release cross windows web
+dist: release cross windows-installer web
 	$(NEED) package dist
 	bash packaging/dist.sh
 

@@ -2,7 +2,7 @@
 # Writes into dist/ everything a release page offers for the version in
 # CMakeLists.txt, from programs already built (make dist builds them first):
 # the source tarball, a tarball per Linux platform, the Debian packages, the
-# Windows zip, the web page's zip, and SHA256SUMS over all of them.
+# Windows zip and installer, the web page's zip, and SHA256SUMS over all of them.
 #
 # Reproducible: dates come from SOURCE_DATE_EPOCH (the commit's time when
 # unset); archive order, owners, modes and times are fixed, so two runs on
@@ -49,6 +49,7 @@ cp build/windows/quorvast.exe "$stage/$name/"
 sed 's/$/\r/' README.md >"$stage/$name/README.txt"
 sed 's/$/\r/' LICENSE >"$stage/$name/LICENSE.txt"
 pack_zip "$name" "dist/$name.zip"
+packaging/windows_installer.sh build/windows/quorvast.exe "dist/$name.msi"
 
 # The web page: a folder of static files for any web server.
 name=quorvast-$version-web

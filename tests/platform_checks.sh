@@ -52,7 +52,15 @@ case $platform in
     "${runner[@]}" "$exe" </dev/null >/dev/null 2>&1
     export QUORVAST_CRLF=1
     check "group icon MYRESOURCE1 with 16x16 and 32x32 8-bit images" icon_is_registered
-    check "no DLLs beyond Windows' own" only_system_dlls ;;
+    check "no DLLs beyond Windows' own" only_system_dlls
+    if [ $# -ge 3 ]; then  # the installer: the transcripts run from the installed program
+      msi=$(realpath "$3") built=$exe exe="$WINEPREFIX/drive_c/Program Files/Quorvast/quorvast.exe"
+      "${runner[@]}" msiexec /x "$msi" /qn  # what a run cut short may have left
+      check "the installer installs" "${runner[@]}" msiexec /i "$msi" /qn
+      check "README.txt and LICENSE.txt beside quorvast.exe" test -f "${exe%/*}/README.txt" -a -f "${exe%/*}/LICENSE.txt"
+      check "a Start-menu shortcut to it" bash -c "find '$WINEPREFIX/drive_c' -name Quorvast.lnk -path '*Start Menu*' |
+        grep -q . && strings \"\$(find '$WINEPREFIX/drive_c' -name Quorvast.lnk)\" | grep -qxF 'C:\\Program Files\\Quorvast\\quorvast.exe'"
+    fi ;;
   linux-aarch64) runner=(qemu-aarch64); check "static for aarch64" is_static "ARM aarch64" ;;
   linux-armhf) runner=(qemu-arm); check "static for 32-bit ARM, hard float" is_static "ARM, EABI5" ;;
   linux-i686) runner=(qemu-i386); check "static for i386" is_static "Intel 80386" ;;
@@ -83,6 +91,22 @@ while IFS=$'\t' read -r case _ output _; do
   check "transcript $case" bash "$here/run_transcript.sh" "$here/transcripts" "$case" "${runner[@]}" "$exe"
 done <"$here/transcripts/cases.tsv"
 [ "$sessions" = 0 ] || check "random sessions" python3 "$here/differential/random_sessions.py" "$sessions" 7 "${runner[@]}" "$exe"
+
+if [ -n "${msi:-}" ]; then  # a newer version replaces the installed one; uninstalling leaves nothing
+  apps() {  # the versions of Quorvast in Apps, one a line
+    "${runner[@]}" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null |
+      grep -A1 -E 'DisplayName +REG_SZ +Quorvast.$' | sed -n 's/.*DisplayVersion *REG_SZ *\([0-9.]*\).*/\1/p'
+  }
+  version=${msi##*/quorvast-} version=${version%%-*}
+  next=${version%.*}.$((${version##*.} + 1))
+  bash "$here/../packaging/windows_installer.sh" "$built" "$work/next.msi" "$next"
+  check "installing $next replaces the installed version" bash -c '"${@:2}" msiexec /i "$1" /qn' _ "$work/next.msi" "${runner[@]}"
+  check "one product in Apps, version $next" test "$(apps)" = "$next"
+  check "uninstalling removes it" "${runner[@]}" msiexec /x "$work/next.msi" /qn
+  check "nothing left: files, folder, shortcut, Apps entry" bash -c "! find '$WINEPREFIX/drive_c' -iname '*quorvast*' | grep . &&
+    ! \"\$@\" reg query 'HKLM\\Software\\Quorvast' >/dev/null 2>&1" _ "${runner[@]}"
+  check "nor in Apps" test -z "$(apps)"
+fi
 
 echo "$platform checks: $passed passed, $failed failed, $skipped skipped"
 [ "$failed" = 0 ]
