@@ -9,6 +9,7 @@
 #include <limits>
 #include <string>
 
+#include "console/console_window.h"
 #include "console/standard_streams.h"
 #include "dialogue/key_reader.h"
 #include "dialogue/line_reader.h"
@@ -239,6 +240,19 @@ TEST(StandardOutput, PassesOnMoreThanItsBufferHolds) {
   std::fclose(file);
   EXPECT_EQ(read_back, written);
   EXPECT_EQ(output.last_byte(), ',');
+}
+
+// A window of its own (the only process on its console) waits for Enter
+// after a complaint; under a shell (2 or more) or with no console (0) the run
+// ends as it always did, and the exit with "q" never waits.
+TEST(ConsoleWindow, KeptOpenOnlyForAComplaintInAWindowOfItsOwn) {
+  const struct {
+    unsigned long processes;
+    bool complained, waits;
+  } cases[] = {{1, true, true}, {1, false, false}, {0, true, false}, {2, true, false}, {3, false, false}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(keeps_window_open(c.processes, c.complained), c.waits) << c.processes << " " << c.complained;
+  }
 }
 
 }  // namespace

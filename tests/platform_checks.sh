@@ -32,6 +32,18 @@ icon_is_registered() {
     grep -q -- '--width=16 --height=16 --bit-depth=8' "$work/icons" &&
     grep -q -- '--width=32 --height=32 --bit-depth=8' "$work/icons"
 }
+# In a terminal, wine gives the program a console of its own, as a shortcut
+# does on Windows: after a complaint the window is held until Enter.
+held_until_enter() {
+  local tmux=(tmux -L "quorvast-check-$$") shows
+  shows() { for _ in $(seq 60); do "${tmux[@]}" capture-pane -p | grep -qF "$1" && return 0; sleep 0.25; done; return 1; }
+  "${tmux[@]}" new-session -d -x 80 -y 40 "$(printf '%q ' "${runner[@]}" "$exe"); echo \"exit status \$?\"; sleep 60"
+  shows "Type name" && "${tmux[@]}" send-keys Vesta Enter abc Enter && shows "Press Enter to close this window." &&
+    sleep 1 && ! "${tmux[@]}" capture-pane -p | grep -q "exit status" && "${tmux[@]}" send-keys Enter && shows "exit status 1"
+  local held=$?
+  "${tmux[@]}" kill-session
+  return $held
+}
 only_system_dlls() {
   x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ { print tolower($3) }' >"$work/dlls"
   ! grep -vxE 'kernel32\.dll|msvcrt\.dll|user32\.dll|advapi32\.dll|ntdll\.dll|api-ms-win-.*\.dll' "$work/dlls"
@@ -60,6 +72,7 @@ case $platform in
       check "README.txt and LICENSE.txt beside quorvast.exe" test -f "${exe%/*}/README.txt" -a -f "${exe%/*}/LICENSE.txt"
       check "a Start-menu shortcut to it" bash -c "find '$WINEPREFIX/drive_c' -name Quorvast.lnk -path '*Start Menu*' |
         grep -q . && strings \"\$(find '$WINEPREFIX/drive_c' -name Quorvast.lnk)\" | grep -qxF 'C:\\Program Files\\Quorvast\\quorvast.exe'"
+      check "a complaint in a console of its own waits for Enter" held_until_enter
     fi ;;
   linux-aarch64) runner=(qemu-aarch64); check "static for aarch64" is_static "ARM aarch64" ;;
   linux-armhf) runner=(qemu-arm); check "static for 32-bit ARM, hard float" is_static "ARM, EABI5" ;;

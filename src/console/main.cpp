@@ -1,10 +1,12 @@
 // The console program's entry: the dialogue on the standard streams, one
-// line on standard error when the run ends early, and the exit status.
+// line on standard error when the run ends early (in a console window of its
+// own, held open until Enter), and the exit status.
 #include <array>
 #include <csignal>
 #include <cstddef>
 #include <string_view>
 
+#include "console/console_window.h"
 #include "console/standard_streams.h"
 #include "dialogue/console_dialogue.h"
 
@@ -38,8 +40,10 @@ int main() {
   quorvast::StandardInput input;
   quorvast::StandardOutput output;
   const quorvast::DialogueOutcome outcome = quorvast::run_console_dialogue(input, output);
-  if (!outcome.complaint.empty()) {
+  const bool complained = !outcome.complaint.empty();
+  if (complained) {
     complain(outcome.complaint, output.last_byte());
   }
+  quorvast::hold_console_window(complained);
   return outcome.exit_status;
 }
