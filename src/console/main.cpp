@@ -13,14 +13,15 @@
 namespace {
 
 // "quorvast: <complaint>\n" in one write. On a terminal it begins on a line
-// of its own when standard output was left mid-line (a prompt at end of input).
-void complain(std::string_view complaint, char last_output_byte) {
+// of its own when the cursor was left mid-line: after a prompt at the end of
+// the input, or after text typed without Enter.
+void complain(std::string_view complaint, bool mid_line) {
   std::array<char, 128> line{};  // every complaint is well under a line
   std::size_t size = 0;
   const auto append = [&](std::string_view text) {
     size += text.copy(line.data() + size, line.size() - size);
   };
-  if (last_output_byte != '\n' && quorvast::standard_error_is_terminal()) {
+  if (mid_line && quorvast::standard_error_is_terminal()) {
     append("\n");
   }
   append("quorvast: ");
@@ -37,12 +38,13 @@ int main() {
   // with EPIPE instead, and the output falls silent.
   std::signal(SIGPIPE, SIG_IGN);
 #endif
-  quorvast::StandardInput input;
-  quorvast::StandardOutput output;
+  quorvast::TerminalLine line;
+  quorvast::StandardInput input(&line);
+  quorvast::StandardOutput output(&line);
   const quorvast::DialogueOutcome outcome = quorvast::run_console_dialogue(input, output);
   const bool complained = !outcome.complaint.empty();
   if (complained) {
-    complain(outcome.complaint, output.last_byte());
+    complain(outcome.complaint, line.mid_line());
   }
   quorvast::hold_console_window(complained);
   return outcome.exit_status;

@@ -74,10 +74,23 @@ bool write_all(int fd, const char* data, std::size_t size) {
 #ifdef __EMSCRIPTEN__
 // Under node, emscripten's isatty() takes every standard stream for a
 // terminal; node itself knows.
-EM_JS(int, node_stderr_is_terminal, (), { return require('tty').isatty(2) ? 1 : 0; });
+EM_JS(int, node_is_terminal, (int fd), { return require('tty').isatty(fd) ? 1 : 0; });
 #endif
 
+bool is_terminal(int fd) {
+#if defined(_WIN32)
+  return _isatty(fd) != 0;
+#elif defined(__EMSCRIPTEN__)
+  return node_is_terminal(fd) != 0;
+#else
+  return ::isatty(fd) != 0;
+#endif
+}
+
 }  // namespace
+
+StandardInput::StandardInput(TerminalLine* line)
+    : echo_line_(line != nullptr && is_terminal(STDIN_FD) ? line : nullptr) {}
 
 int StandardInput::next_byte() {
   // Nothing asks for a byte after an end of input (the readers stop once the
@@ -90,6 +103,9 @@ int StandardInput::next_byte() {
     }
     next_ = 0;
     end_ = static_cast<std::size_t>(count);
+    if (echo_line_ != nullptr) {  // a terminal hands over what it has just echoed
+      echo_line_->shown(static_cast<char>(block_[end_ - 1]));
+    }
   }
   return block_[next_++];
 }
@@ -98,7 +114,9 @@ void StandardOutput::write(std::string_view bytes) {
   if (broken_ || bytes.empty()) {
     return;
   }
-  last_byte_ = bytes.back();
+  if (line_ != nullptr) {
+    line_->shown(bytes.back());
+  }
   // The dialogue writes far less than the buffer holds between two flushes,
   // but a full buffer is written out early rather than grown or overrun.
   while (bytes.size() > pending_.size() - size_) {
@@ -123,14 +141,6 @@ void write_standard_error(std::string_view bytes) {
   (void)write_all(STDERR_FD, bytes.data(), bytes.size());  // nowhere left to report a failure
 }
 
-bool standard_error_is_terminal() {
-#if defined(_WIN32)
-  return _isatty(STDERR_FD) != 0;
-#elif defined(__EMSCRIPTEN__)
-  return node_stderr_is_terminal() != 0;
-#else
-  return ::isatty(STDERR_FD) != 0;
-#endif
-}
+bool standard_error_is_terminal() { return is_terminal(STDERR_FD); }
 
 }  // namespace quorvast

@@ -12,11 +12,27 @@
 
 namespace quorvast {
 
+// Whether a terminal's cursor was left mid-line, from what it showed last:
+// standard output's bytes, or the echo of what the user typed when standard
+// input is a terminal (Enter ends a line; Ctrl-D after text does not). A
+// message on standard error starts on a line of its own only when it was.
+class TerminalLine {
+ public:
+  void shown(char last_byte) { mid_line_ = last_byte != '\n'; }
+  bool mid_line() const { return mid_line_; }
+
+ private:
+  bool mid_line_ = false;
+};
+
 class StandardInput final : public ByteSource {
  public:
+  // What a terminal echoes of the input is noted in `line`, if given.
+  explicit StandardInput(TerminalLine* line = nullptr);
   int next_byte() override;
 
  private:
+  TerminalLine* echo_line_;  // null when standard input is no terminal
   // Enough that piped input costs one read per block, small enough to keep
   // the process tiny. A terminal hands over one line per read.
   std::array<unsigned char, 16384> block_;  // filled by each read, never zeroed
@@ -26,21 +42,20 @@ class StandardInput final : public ByteSource {
 
 class StandardOutput final : public ByteSink {
  public:
+  // What is written is noted in `line`, if given. The output is flushed
+  // before every read, so the order of the notes is the order on screen.
+  explicit StandardOutput(TerminalLine* line = nullptr) : line_(line) {}
   void write(std::string_view bytes) override;
   void flush() override;
 
-  // The last byte handed to standard output, or '\n' before the first; for
-  // starting a message on standard error on a line of its own.
-  char last_byte() const { return last_byte_; }
-
  private:
+  TerminalLine* line_;
   // More than the dialogue writes between two reads, so a run makes one
   // write per flush; should it ever fill, it is written out early. A fixed
   // array keeps the whole run off the heap.
   std::array<char, 4096> pending_;  // only the first `size_` bytes are meaningful
   std::size_t size_ = 0;
   bool broken_ = false;  // once set, nothing more is collected or written
-  char last_byte_ = '\n';
 };
 
 // Writes `bytes` to standard error; a failure there has nowhere to be reported.

@@ -17,6 +17,7 @@ which mean little for builds under sanitizers or gcov.
 """
 import os
 import pty
+import select
 import subprocess
 import sys
 import tempfile
@@ -121,18 +122,33 @@ def late_reader_problems(command):
     return [] if got == expected(data) else ["non-blocking output: runs differ"]
 
 
-def terminal_stderr_problems(command, data):
-    """Standard error on a terminal: the message begins on a line of its own
-    when input ended at a prompt; standard output keeps its exact bytes."""
+def terminal_problems(command, typed, typed_at_terminal, new_line):
+    """Standard error on a terminal, and standard input too where
+    `typed_at_terminal` (the terminal echoes what is typed; \\x04 is Ctrl-D):
+    the message begins on a line of its own only where the cursor was left
+    mid-line, after a prompt or after text typed without Enter; standard
+    output keeps its exact bytes. `new_line`: whether the message must begin
+    with one."""
     master, slave = pty.openpty()
-    run = subprocess.run(command, input=data, stdout=subprocess.PIPE, stderr=slave, timeout=10)
+    data = typed.replace(b"\x04", b"")
+    if typed_at_terminal:
+        os.write(master, typed)
+    run = subprocess.run(command, input=None if typed_at_terminal else data, stdin=slave if typed_at_terminal else None,
+                         stdout=subprocess.PIPE, stderr=slave, timeout=10)
     os.close(slave)
-    err = os.read(master, 4096).replace(b"\r\n", b"\n")  # the terminal's own line ends
+    shown = b""
+    while select.select([master], [], [], 0)[0]:
+        try:
+            shown += os.read(master, 4096)
+        except OSError:  # the terminal's last reader has gone
+            break
     os.close(master)
     out, want_err, status = expected(data)
-    if not out.endswith(b"\n"):
+    echo = data if typed_at_terminal else b""
+    if new_line:
         want_err = b"\n" + want_err
-    return [] if (run.stdout, err, run.returncode) == (out, want_err, status) else ["terminal stderr %r" % data]
+    got = (run.stdout, shown.replace(b"\r\n", b"\n"), run.returncode)  # the terminal's own line ends
+    return [] if got == (out, echo + want_err, status) else ["terminal %r: %r" % (typed, got[1])]
 
 
 def main():
@@ -147,9 +163,13 @@ def main():
     cases += [(data, None) for data in HOSTILE]
     cases += [(None, lambda c: late_input_problems(c, b"Vesta\n10\nxq\n")),
               (None, lambda c: late_input_problems(c, b"Vesta\n10\nx")),  # closed before "q"
-              (None, late_reader_problems),
-              (None, lambda c: terminal_stderr_problems(c, b"Vesta\n")),
-              (None, lambda c: terminal_stderr_problems(c, b"Vesta\n10\n"))]
+              (None, late_reader_problems)]
+    # Typed: (input, typed at the terminal or piped, whether the message begins on a new line)
+    cases += [(None, lambda c, row=row: terminal_problems(c, *row))
+              for row in ((b"Vesta\n", False, True), (b"Vesta\n10\n", False, False),  # piped: after the prompt
+                          (b"Vesta\nabc\n", True, False), (b"ABCDEFGHIJKL\n", True, False),  # after Enter
+                          (b"Vesta\n\x04", True, True), (b"Vesta\nabc\x04", True, True),  # Ctrl-D mid-line
+                          (b"Vesta\n10\n\x04", True, False))]  # the exit prompt ends its line
     return run_cases(cases, command, limits, big)
 
 
