@@ -8,27 +8,36 @@ SHELL := bash
 NEED = @setup/need
 LINUX_PLATFORMS = linux-aarch64 linux-armhf linux-i686
 
-.PHONY: run release install package package-test bench test test-big sanitize coverage fuzz lint windows windows-installer windows-test $(LINUX_PLATFORMS) cross cross-test web web-serve web-test bench-web dist dist-reproducible clean
+.PHONY: run release install uninstall package package-test bench test test-big sanitize coverage fuzz lint windows windows-installer windows-test $(LINUX_PLATFORMS) cross cross-test web web-serve web-test bench-web dist dist-reproducible clean
 
 # Only the program shows: make adds no error line when it exits 1, so its
-# own message stays the last line. Scripts that need the exit status run
+# own message stays the last line. So does setup/need's command line when
+# packages are missing and cannot be installed here: make run then exits 0
+# too. Scripts that need an exit status run make release and
 # build/release/quorvast.
-run: release
-	@./build/release/quorvast || true
+run:
+	@if setup/need build; then $(BUILD_RELEASE) && { ./build/release/quorvast || true; }; fi
 
 # Quiet: one line on the first build, nothing on a built tree, the whole
 # log only when the build fails.
+BUILD_RELEASE = mkdir -p build && \
+  { [ -f build/release/CMakeCache.txt ] || echo "building build/release/quorvast (log: build/release.log)" >&2; } && \
+  { { { [ -f build/release/CMakeCache.txt ] || cmake --preset release; } && \
+      cmake --build --preset release --parallel $(JOBS); } >build/release.log 2>&1 || { cat build/release.log >&2; exit 1; }; }
 release:
 	$(NEED) build
-	@mkdir -p build
-	@[ -f build/release/CMakeCache.txt ] || echo "building build/release/quorvast (log: build/release.log)" >&2
-	@{ [ -f build/release/CMakeCache.txt ] || cmake --preset release; } >build/release.log 2>&1 && \
-	  cmake --build --preset release --parallel $(JOBS) >>build/release.log 2>&1 || { cat build/release.log >&2; exit 1; }
+	@$(BUILD_RELEASE)
 
 # Installs under PREFIX: bin/, share/man/man1/, share/doc/quorvast/.
 PREFIX ?= /usr/local
 install: release
 	cmake --install build/release --prefix "$(PREFIX)" --component program && cmake --install build/release --prefix "$(PREFIX)" --component license
+
+# Removes the files the last make install put under PREFIX (CMake lists
+# them in build/release/install_manifest_*.txt), and the doc folder it made.
+uninstall:
+	@awk 1 build/release/install_manifest_*.txt 2>/dev/null | grep -F "$(abspath $(PREFIX))/" | xargs -r -d '\n' rm -fv
+	@rmdir --ignore-fail-on-non-empty "$(PREFIX)/share/doc/quorvast/resources" "$(PREFIX)/share/doc/quorvast" 2>/dev/null || true
 
 # The Debian package: dist/quorvast_<version>_amd64.deb
 package: release
@@ -47,11 +56,13 @@ bench:
 	$(NEED) build bench
 	bench/run
 
+# As quiet as make run: the build's log only when it fails, then ctest's
+# progress and summary.
 test:
 	$(NEED) build test
-	cmake --preset dev
-	cmake --build --preset dev --parallel $(JOBS)
-	ctest --preset dev --parallel $(JOBS)
+	@mkdir -p build
+	@{ cmake --preset dev && cmake --build --preset dev --parallel $(JOBS); } >build/dev.log 2>&1 || { cat build/dev.log >&2; exit 1; }
+	@ctest --preset dev --parallel $(JOBS)
 
 # The 10 MB inputs, left out of make test to keep it fast; CI runs them.
 test-big: test
@@ -171,4 +182,4 @@ dist-reproducible:
 	bash tests/reproducible_dist.sh
 
 clean:
-	rm -rf build
+	rm -rf build dist

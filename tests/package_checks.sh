@@ -23,6 +23,8 @@ check "changelog's top entry is version $version" bash -c "head -n 1 doc/changel
 check "installed program runs" bash -c "printf 'Vesta\n10\nq\n' | '$stage/bin/quorvast' | grep -q '(meter): 34315'"
 check "mandoc lint is silent at every level" bash -c "[ -z \"\$(mandoc -Tlint doc/quorvast.1 2>&1)\" ]"
 check "man renders the page" bash -c "man -l '$stage/share/man/man1/quorvast.1.gz' | grep -q 'EXIT STATUS'"
+make uninstall PREFIX="$stage" >/dev/null 2>&1
+check "make uninstall removes every file and the doc folder" bash -c "[ -z \"\$(find '$stage' -type f)\" ] && ! test -e '$stage/share/doc/quorvast'"
 
 rm -rf dist
 make package >/dev/null 2>&1
