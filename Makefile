@@ -8,7 +8,7 @@ SHELL := bash
 NEED = @setup/need
 LINUX_PLATFORMS = linux-aarch64 linux-armhf linux-i686
 
-.PHONY: run release install uninstall package package-test bench test test-big sanitize coverage fuzz lint windows windows-installer windows-test $(LINUX_PLATFORMS) cross cross-test web web-serve web-test bench-web dist dist-reproducible clean
+.PHONY: run release install uninstall package package-test bench test test-big sanitize coverage fuzz lint windows windows-installer windows-test $(LINUX_PLATFORMS) cross cross-test web web-serve web-test bench-web diagram dist dist-reproducible clean
 
 # Only the program shows: make adds no error line when it exits 1, so its
 # own message stays the last line. So does setup/need's command line when
@@ -168,6 +168,11 @@ tests/browser/node_modules: tests/browser/package-lock.json
 bench-web: web tests/browser/node_modules
 	$(NEED) web-test
 	bench/web
+
+# doc/diameters.svg, drawn from the release program's own figures.
+diagram: release
+	$(NEED) diagram
+	/usr/bin/python3 doc/make_diameters.py build/release/quorvast doc/diameters.svg
 
 # Everything a release page offers, in dist/: the source, a tarball per
 # Linux platform, the Debian packages, the Windows zip and installer, the web page's zip,
