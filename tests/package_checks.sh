@@ -15,6 +15,7 @@ trap 'rm -rf "$stage"' EXIT
 make install PREFIX="$stage" >/dev/null 2>&1
 check "statically linked release binary" bash -c "file -L build/release/quorvast | grep -q 'statically linked'"
 installed="bin/quorvast share/doc/quorvast/LICENSE share/doc/quorvast/README.md share/doc/quorvast/changelog.gz
+share/doc/quorvast/doc/development.md share/doc/quorvast/doc/diameters.svg
 share/doc/quorvast/resources/quorvast-16.png share/doc/quorvast/resources/quorvast-32.png share/doc/quorvast/resources/web-page.png share/man/man1/quorvast.1.gz"
 check "installs exactly: $installed" bash -c "[ \"\$(cd '$stage' && find . -type f | sed 's|^./||' | sort | xargs)\" = '$(echo $installed)' ]"
 check "the installed README's images are installed" bash -c "cd '$stage/share/doc/quorvast' &&

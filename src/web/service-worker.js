@@ -7,7 +7,7 @@
 
 const CACHE = "quorvast-@PROJECT_VERSION@";
 const FILES = ["./", "index.html", "page.js", "page.css", "quorvast.js", "quorvast.wasm", "manifest.webmanifest",
-               "favicon.ico", "icon-192.png", "icon-512.png", "LICENSE", "README.md"];
+               "favicon.ico", "icon-192.png", "icon-512.png", "LICENSE", "README.md", "diameters.svg"];
 
 self.addEventListener("install", (event) => {
   event.waitUntil(caches.open(CACHE).then((cache) => cache.addAll(FILES)).then(() => self.skipWaiting()));
