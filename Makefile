@@ -37,7 +37,7 @@ install: release
 # them in build/release/install_manifest_*.txt), and the doc folder it made.
 uninstall:
 	@awk 1 build/release/install_manifest_*.txt 2>/dev/null | grep -F "$(abspath $(PREFIX))/" | xargs -r -d '\n' rm -fv
-	@rmdir --ignore-fail-on-non-empty "$(PREFIX)/share/doc/quorvast/resources" "$(PREFIX)/share/doc/quorvast" 2>/dev/null || true
+	@[ ! -d "$(PREFIX)/share/doc/quorvast" ] || find "$(PREFIX)/share/doc/quorvast" -depth -type d -empty -delete
 
 # The Debian package: dist/quorvast_<version>_amd64.deb
 package: release
