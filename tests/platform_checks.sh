@@ -5,9 +5,12 @@
 # (tests/browser/run_page.py). Every transcript and random sessions run as
 # for the native program, with the runner as the command prefix; then what
 # the platform's file must be (static for its architecture; for Windows, the
-# icon and no DLLs beyond Windows' own).
+# icon and no DLLs beyond Windows' own). With the Windows installer, the
+# transcripts run from the program it installs, and an upgrade and an
+# uninstall follow; the page adds its own modes, load failures, axe-core and
+# Lighthouse.
 #
-# usage: platform_checks.sh PLATFORM PATH/TO/PROGRAM
+# usage: platform_checks.sh PLATFORM PATH/TO/PROGRAM [PATH/TO/INSTALLER.msi]
 # PLATFORM: windows, linux-aarch64, linux-armhf, linux-i686, node, or web
 # (where PROGRAM is the page's folder)
 set -u
@@ -113,7 +116,7 @@ if [ -n "${msi:-}" ]; then  # a newer version replaces the installed one; uninst
   version=${msi##*/quorvast-} version=${version%%-*}
   next=${version%.*}.$((${version##*.} + 1))
   bash "$here/../packaging/windows_installer.sh" "$built" "$work/next.msi" "$next"
-  check "installing $next replaces the installed version" bash -c '"${@:2}" msiexec /i "$1" /qn' _ "$work/next.msi" "${runner[@]}"
+  check "installing $next replaces the installed version" "${runner[@]}" msiexec /i "$work/next.msi" /qn
   check "one product in Apps, version $next" test "$(apps)" = "$next"
   check "uninstalling removes it" "${runner[@]}" msiexec /x "$work/next.msi" /qn
   check "nothing left: files, folder, shortcut, Apps entry" bash -c "! find '$WINEPREFIX/drive_c' -iname '*quorvast*' | grep . &&
