@@ -83,7 +83,7 @@ coverage:
 	find build/coverage -name '*.gcda' -delete
 	ctest --preset coverage --parallel $(JOBS)
 	$(GCOVR) --branches build/coverage | grep -v '100%' || true
-	$(GCOVR) --print-summary --fail-under-line 100 --fail-under-branch 95 --output /dev/null build/coverage
+	$(GCOVR) --print-summary --fail-under-line 100 --fail-under-branch 95 --output build/coverage/report.txt build/coverage
 
 # Each libFuzzer target for FUZZ_SECONDS, from the committed seeds.
 FUZZ_SECONDS ?= 60
