@@ -7,8 +7,8 @@ namespace quorvast {
 
 // Whether to wait for Enter before exiting: only after a complaint, and only
 // when this process is the only one on its console. Under a shell the shell
-// is on it too; with no console at all (redirected, or wine from a Linux
-// shell) the count is 0.
+// is on it too; with no console at all (started with its streams redirected
+// and no console, as wine does from a script) the count is 0.
 bool keeps_window_open(unsigned long processes_on_console, bool complained);
 
 // On Windows, where keeps_window_open says so: one more line on the console,
