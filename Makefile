@@ -113,7 +113,7 @@ VERSION = $(shell sed -n 's/^project.quorvast VERSION \([^ ]*\).*/\1/p' CMakeLis
 MSI = build/windows/quorvast-$(VERSION)-windows-x86_64.msi
 windows-installer: windows
 	$(NEED) windows-installer
-	packaging/windows_installer.sh build/windows/quorvast.exe $(MSI)
+	packaging/windows_installer.sh build/windows/quorvast.exe $(MSI) $(VERSION)
 
 # The Windows executable's icon and DLLs; the installer installs it, and the
 # installed program runs every transcript under wine; upgrade and uninstall.

@@ -50,7 +50,7 @@ cp build/windows/quorvast.exe "$stage/$name/"
 sed 's/$/\r/' README.md >"$stage/$name/README.txt"
 sed 's/$/\r/' LICENSE >"$stage/$name/LICENSE.txt"
 pack_zip "$name" "dist/$name.zip"
-packaging/windows_installer.sh build/windows/quorvast.exe "dist/$name.msi"
+packaging/windows_installer.sh build/windows/quorvast.exe "dist/$name.msi" "$version"
 
 # The web page: a folder of static files for any web server.
 name=quorvast-$version-web

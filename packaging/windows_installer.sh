@@ -8,13 +8,12 @@
 # into the cabinet, and wixl and msibuild run with the clock held still at
 # that time, so the summary information holds no build time.
 #
-# usage: windows_installer.sh QUORVAST.EXE OUTPUT.msi [VERSION]
-# VERSION defaults to the one in CMakeLists.txt; the checks raise it to try
-# an upgrade.
+# usage: windows_installer.sh QUORVAST.EXE OUTPUT.msi VERSION
+# (the checks build a raised VERSION to try an upgrade)
 set -euo pipefail
 source=$(cd "$(dirname "$0")/.." && pwd)
 exe=$(realpath "$1") out=$(realpath -m "$2")
-version=${3:-$(sed -n 's/^project(quorvast VERSION \([^ ]*\).*/\1/p' "$source/CMakeLists.txt")}
+version=$3
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$source" log -1 --format=%ct)}
 export TZ=UTC
 stage=$(mktemp -d)

@@ -97,6 +97,15 @@ def cdp(command, **parameters):
     return driver.execute_cdp_cmd(command, parameters)
 
 
+def screenshot(path, width):
+    """The whole page, not only the window, `width` CSS px wide, as a PNG."""
+    height = driver.execute_script("return document.documentElement.scrollHeight")
+    shot = cdp("Page.captureScreenshot", captureBeyondViewport=True,
+               clip={"x": 0, "y": 0, "width": width, "height": height, "scale": 1})
+    with open(path, "wb") as out:
+        out.write(base64.b64decode(shot["data"]))
+
+
 def shows_failure():
     """The page's sentence when it cannot load its program; no uncaught error."""
     if broken == "no-webassembly":
@@ -153,11 +162,7 @@ def widths(folder):
             problems.append("at %d px, touch targets under 44 px: %s" % (width, shape["small"]))
         if width < 500 and shape["line"] < shape["form"] - 1:
             problems.append("at %d px the input line is not the full width" % width)
-        height = driver.execute_script("return document.documentElement.scrollHeight")
-        shot = cdp("Page.captureScreenshot", captureBeyondViewport=True,
-                   clip={"x": 0, "y": 0, "width": width, "height": height, "scale": 1})
-        with open(os.path.join(folder, "page-%d.png" % width), "wb") as out:
-            out.write(base64.b64decode(shot["data"]))
+        screenshot(os.path.join(folder, "page-%d.png" % width), width)
     cdp("Emulation.clearDeviceMetricsOverride")
     driver.find_element(By.ID, "again").click()
     wait.until(lambda d: d.execute_script(FIRST_PROMPT))
@@ -214,12 +219,8 @@ try:
         sys.stderr.write("quorvast: %s\n" % complaint)
     if "--measure" in options:
         sys.stderr.write("first prompt at %.1f ms\n" % first_prompt_ms)
-    if "--screenshot" in options:  # the whole page, not only the window
-        height = driver.execute_script("return document.documentElement.scrollHeight")
-        shot = cdp("Page.captureScreenshot", captureBeyondViewport=True,
-                   clip={"x": 0, "y": 0, "width": 800, "height": height, "scale": 1})
-        with open(option("--screenshot"), "wb") as out:
-            out.write(base64.b64decode(shot["data"]))
+    if "--screenshot" in options:
+        screenshot(option("--screenshot"), 800)
     problems += [entry["message"] for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
     requests_after_load = driver.execute_script(REQUESTS) - requests_at_load
     if requests_after_load and "--slow" not in options:
