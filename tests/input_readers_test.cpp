@@ -75,6 +75,13 @@ const NumberCase NUMBERS[] = {
     // Far beyond the double range although the exponent, if any, is negative.
     {"1" + std::string(340, '0') + ".5\n", INF, "\n", NONE},
     {"1" + std::string(340, '0') + "e-30\n", INF, "\n", NONE},
+    // Leading zeros are no significant digits, however many come before the
+    // exponent takes the value out of the double range.
+    {std::string(330, '0') + "1e-325\n", 0.0F, "\n", NONE},
+    {std::string(330, '0') + ".1e-324\n", 0.0F, "\n", NONE},
+    {std::string(330, '0') + "1e309\n", INF, "\n", NONE},
+    {"0." + std::string(330, '0') + "1e-1\n", 0.0F, "\n", NONE},
+    {"0." + std::string(300, '0') + "1e610\n", INF, "\n", NONE},
     {"-0", -0.0F, "", ENDED},  // zeros keep their sign
     {"-1e-50\n", -0.0F, "\n", NONE},
     {"-0.0e7\n", -0.0F, "\n", NONE},

@@ -22,6 +22,7 @@ import subprocess
 import sys
 import tempfile
 import threading
+import tty
 import time
 
 from session_check import expected, mismatch
@@ -100,10 +101,15 @@ def late_input_problems(command, data):
     return [] if (out, err, process.returncode) == expected(data) else ["non-blocking input %r: runs differ" % data]
 
 
-def late_reader_problems(command):
-    """Output to a non-blocking pipe nobody reads for a while: it fills up."""
+def late_reader_problems(command, terminal=False):
+    """Output to a non-blocking pipe, or terminal, that nobody reads for a
+    while: it fills up. A pipe takes a write of the program's size whole or
+    not at all; a terminal takes what it has room for, so there the program
+    must go on from where a partial write stopped."""
     data = b"Vesta\n10\n" + b"x" * 20000 + b"q\n"  # 620 KB of exit prompts
-    read_end, write_end = os.pipe()
+    read_end, write_end = pty.openpty() if terminal else os.pipe()
+    if terminal:
+        tty.setraw(write_end)  # the program's bytes as they are, no "\r\n"
     os.set_blocking(write_end, False)
     with tempfile.TemporaryFile() as source:
         source.write(data)
@@ -112,14 +118,22 @@ def late_reader_problems(command):
     os.close(write_end)
     time.sleep(0.5)
     chunks = []
-    reader = threading.Thread(target=lambda: chunks.extend(iter(lambda: os.read(read_end, 65536), b"")))
+    reader = threading.Thread(target=read_until_closed, args=(read_end, chunks))
     reader.start()
     err = process.stderr.read()
     process.wait(timeout=30)
     reader.join()
     os.close(read_end)
     got = (b"".join(chunks), err, process.returncode)
-    return [] if got == expected(data) else ["non-blocking output: runs differ"]
+    return [] if got == expected(data) else ["non-blocking output%s: runs differ" % (" (terminal)" * terminal)]
+
+
+def read_until_closed(fd, chunks):
+    try:
+        while chunk := os.read(fd, 65536):
+            chunks.append(chunk)
+    except OSError:  # a terminal whose last writer has gone
+        pass
 
 
 def terminal_problems(command, typed, typed_at_terminal, new_line):
@@ -133,9 +147,14 @@ def terminal_problems(command, typed, typed_at_terminal, new_line):
     data = typed.replace(b"\x04", b"")
     if typed_at_terminal:
         os.write(master, typed)
-    run = subprocess.run(command, input=None if typed_at_terminal else data, stdin=slave if typed_at_terminal else None,
-                         stdout=subprocess.PIPE, stderr=slave, timeout=10)
-    os.close(slave)
+    try:
+        run = subprocess.run(command, input=None if typed_at_terminal else data,
+                             stdin=slave if typed_at_terminal else None, stdout=subprocess.PIPE, stderr=slave, timeout=10)
+    except subprocess.TimeoutExpired:  # it read on past the end and waits for more typing
+        os.close(master)
+        return ["terminal %r: no end within 10 s" % typed]
+    finally:
+        os.close(slave)
     shown = b""
     while select.select([master], [], [], 0)[0]:
         try:
@@ -163,12 +182,14 @@ def main():
     cases += [(data, None) for data in HOSTILE]
     cases += [(None, lambda c: late_input_problems(c, b"Vesta\n10\nxq\n")),
               (None, lambda c: late_input_problems(c, b"Vesta\n10\nx")),  # closed before "q"
-              (None, late_reader_problems)]
+              (None, late_reader_problems),
+              (None, lambda c: late_reader_problems(c, terminal=True))]
     # Typed: (input, typed at the terminal or piped, whether the message begins on a new line)
     cases += [(None, lambda c, row=row: terminal_problems(c, *row))
               for row in ((b"Vesta\n", False, True), (b"Vesta\n10\n", False, False),  # piped: after the prompt
                           (b"Vesta\nabc\n", True, False), (b"ABCDEFGHIJKL\n", True, False),  # after Enter
                           (b"Vesta\n\x04", True, True), (b"Vesta\nabc\x04", True, True),  # Ctrl-D mid-line
+                          (b"Vesta\nab\t\x04", True, True), (b"Ves\x04\x04", True, True),  # a control byte; two ends
                           (b"Vesta\n10\n\x04", True, False))]  # the exit prompt ends its line
     return run_cases(cases, command, limits, big)
 
