@@ -1,13 +1,18 @@
 # Install layout (bin, man page, docs) and the Debian package built by CPack.
 include(GNUInstallDirs)
 
+# The man page and the README name the version and the project's addresses.
+configure_file(doc/quorvast.1.in ${PROJECT_BINARY_DIR}/quorvast.1 @ONLY)
+fill_in_identity(${PROJECT_SOURCE_DIR}/README.md ${PROJECT_BINARY_DIR}/README.md)
+fill_in_identity(${PROJECT_SOURCE_DIR}/doc/copyright ${PROJECT_BINARY_DIR}/copyright)
+
 # Debian wants the man page and the changelog compressed, reproducibly (-n).
 set(compressed_man ${PROJECT_BINARY_DIR}/quorvast.1.gz)
 set(compressed_changelog ${PROJECT_BINARY_DIR}/changelog.gz)
 add_custom_command(OUTPUT ${compressed_man} ${compressed_changelog}
-  COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/doc/quorvast.1 > ${compressed_man}
+  COMMAND gzip -9nc ${PROJECT_BINARY_DIR}/quorvast.1 > ${compressed_man}
   COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/doc/changelog > ${compressed_changelog}
-  DEPENDS doc/quorvast.1 doc/changelog
+  DEPENDS ${PROJECT_BINARY_DIR}/quorvast.1 doc/changelog
   COMMENT "Compressing the man page and changelog")
 add_custom_target(compressed_docs ALL DEPENDS ${compressed_man} ${compressed_changelog})
 
@@ -18,14 +23,14 @@ add_custom_target(compressed_docs ALL DEPENDS ${compressed_man} ${compressed_cha
 set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/quorvast)
 install(TARGETS quorvast RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
 install(FILES ${compressed_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT program)
-install(FILES README.md ${compressed_changelog} DESTINATION ${doc_dir} COMPONENT program)
+install(FILES ${PROJECT_BINARY_DIR}/README.md ${compressed_changelog} DESTINATION ${doc_dir} COMPONENT program)
 # The README shows the diameter picture, the icon previews and the web page,
 # and links the development guide; they go beside it so its links hold.
 install(FILES resources/quorvast-16.png resources/quorvast-32.png resources/web-page.png
         DESTINATION ${doc_dir}/resources COMPONENT program)
 install(FILES doc/diameters.svg doc/development.md DESTINATION ${doc_dir}/doc COMPONENT program)
 install(FILES LICENSE DESTINATION ${doc_dir} COMPONENT license)
-install(FILES doc/copyright DESTINATION ${doc_dir} COMPONENT debian)
+install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${doc_dir} COMPONENT debian)
 # The static executable is deliberate (see CMakeLists.txt); tell lintian so.
 install(FILES doc/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides
         RENAME quorvast COMPONENT debian)
@@ -50,10 +55,10 @@ foreach(pair IN LISTS debian_architectures)
     list(GET pair 1 CPACK_DEBIAN_PACKAGE_ARCHITECTURE)
   endif()
 endforeach()
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quorvast authors <quorvast@example.org>")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quorvast authors <${QUORVAST_CONTACT}>")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quorvast.example.org/")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${QUORVAST_HOMEPAGE}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "asteroid size estimates from the absolute magnitude H")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Quorvast asks for an asteroid's name and its absolute magnitude H and prints
 the largest and smallest plausible diameter (for albedos 0.02 and 0.25) in

@@ -28,7 +28,7 @@ git archive --format=tar --prefix="quorvast-$version/" HEAD | gzip -9n >"dist/qu
 for platform in release:x86_64 linux-aarch64:aarch64 linux-armhf:armhf linux-i686:i686; do
   build=build/${platform%%:*} name=quorvast-$version-linux-${platform#*:}
   mkdir -p "$stage/$name/resources" "$stage/$name/doc"
-  cp "$build/quorvast" doc/quorvast.1 README.md LICENSE "$stage/$name/"
+  cp "$build/quorvast" "$build/quorvast.1" "$build/README.md" LICENSE "$stage/$name/"
   cp resources/quorvast-16.png resources/quorvast-32.png resources/web-page.png "$stage/$name/resources/"
   cp doc/diameters.svg doc/development.md "$stage/$name/doc/"
   pack_tar "$name" "dist/$name.tar.gz"

@@ -17,6 +17,14 @@ IFS=$'\t' read -r _ want_status output complaint <<<"$row"
 line_end='\n'
 [ "${QUORVAST_CRLF:-0}" = 1 ] && line_end='\r\n'
 
+# The expected output holds @VERSION@ and @CONTACT@ where the banner names the
+# release and its contact address: both come from the project's own files.
+top=$(cd "$(dirname "$0")/.." && pwd)
+VERSION=$(sed -n 's/^project(quorvast VERSION \([^ ]*\).*/\1/p' "$top/CMakeLists.txt")
+CONTACT=$(sed -n 's/^contact = //p' "$top/identity.conf")
+export VERSION CONTACT
+fill_in='s/\@VERSION\@/$ENV{VERSION}/g; s/\@CONTACT\@/$ENV{CONTACT}/g'
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 input="$dir/$case.in"
@@ -47,9 +55,9 @@ if [ "$output" = stdout ]; then
   if [ "${QUORVAST_CRLF:-0}" = 1 ]; then
     want="$dir/$case.out"
     [ -f "$dir/$case.windows.out" ] && want="$dir/$case.windows.out"
-    perl -pe 's/\n/\r\n/g' "$want" >"$work/want"
+    perl -pe "$fill_in; s/\n/\r\n/g" "$want" >"$work/want"
   else
-    cp "$dir/$case.out" "$work/want"
+    perl -pe "$fill_in" "$dir/$case.out" >"$work/want"
   fi
   if ! cmp -s "$work/out" "$work/want"; then
     echo "standard output differs from $case.out:"

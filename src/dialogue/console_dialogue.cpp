@@ -7,6 +7,7 @@
 #include "dialogue/key_reader.h"
 #include "dialogue/line_reader.h"
 #include "dialogue/number_reader.h"
+#include "dialogue/release_identity.h"
 #include "model/diameter_model.h"
 
 namespace quorvast {
@@ -17,9 +18,9 @@ constexpr std::string_view BANNER =
     "                          Quorvast\n\n"
     "  Asteroid size estimates from its absolute magnitude H\n\n\n"
     "                     by the Quorvast authors\n\n"
-    "                    contact: quorvast@example.org\n\n"
+    "                    contact: " QUORVAST_CONTACT "\n\n"
     " -------------------------------------------------------\n\n"
-    " Free software under the MIT License; see LICENSE."
+    " Quorvast " QUORVAST_VERSION " is free software under the MIT License; see LICENSE."
     "\n\n\n\n";
 
 constexpr std::string_view CLOSING_NOTES =

@@ -7,15 +7,20 @@ comparing the two over random sessions catches faults in either.
 """
 import ctypes
 import math
+import os
 import re
+
+TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+VERSION = re.search(rb"^project\(quorvast VERSION (\S+)", open(os.path.join(TOP, "CMakeLists.txt"), "rb").read(), re.M)[1]
+CONTACT = re.search(rb"^contact = (.*)$", open(os.path.join(TOP, "identity.conf"), "rb").read(), re.M)[1]
 
 BANNER = (b"\n -------------------------------------------------------\n\n"
           + b" " * 26 + b"Quorvast\n\n"
           + b"  Asteroid size estimates from its absolute magnitude H\n\n\n"
           + b" " * 21 + b"by the Quorvast authors\n\n"
-          + b" " * 20 + b"contact: quorvast@example.org\n\n"
+          + b" " * 20 + b"contact: " + CONTACT + b"\n\n"
           + b" -------------------------------------------------------\n\n"
-          + b" Free software under the MIT License; see LICENSE.\n\n\n\n")
+          + b" Quorvast " + VERSION + b" is free software under the MIT License; see LICENSE.\n\n\n\n")
 EXIT_LINE = b"type q and press enter to exit\n"
 BLANK = b" \t\n\v\f\r"
 NUMBER = re.compile(rb"[+-]?(?:\d+\.?\d*|\.\d+)(?:[eE][+-]?\d+)?")
