@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
 # Builds the Windows installer (.msi) from packaging/quorvast.wxs with
 # Debian's wixl: quorvast.exe, README.txt and LICENSE.txt (Windows line ends)
-# under Program Files\Quorvast, a Start-menu shortcut and an Apps entry.
+# under Program Files\Quorvast, a Start-menu shortcut and an Apps entry with
+# the project's addresses (identity.conf).
 #
-# Reproducible: the product and package codes are name-based UUIDs of the
-# version; the files carry SOURCE_DATE_EPOCH (the commit's time when unset)
-# into the cabinet, and wixl and msibuild run with the clock held still at
-# that time, so the summary information holds no build time.
+# The package code, and the product code with it, are name-based UUIDs of
+# what the package holds: the files it installs, the .wxs and the values
+# given to it. The same sources give the same codes and bytes; any change
+# gives new ones, which Windows Installer needs to install the package over
+# the one before it (a major upgrade, even at the same version).
+# Reproducible: the files carry SOURCE_DATE_EPOCH (the commit's time when
+# unset) into the cabinet, and wixl and msibuild run with the clock held
+# still at that time, so the summary information holds no build time.
 #
-# usage: windows_installer.sh QUORVAST.EXE OUTPUT.msi VERSION
-# (the checks build a raised VERSION to try an upgrade)
+# usage: windows_installer.sh QUORVAST.EXE OUTPUT.msi VERSION [README]
+# (the checks build a raised VERSION to try an upgrade; README, by default
+# the one the Windows build filled in, is the text shipped as README.txt)
 set -euo pipefail
 source=$(cd "$(dirname "$0")/.." && pwd)
 exe=$(realpath "$1") out=$(realpath -m "$2")
@@ -19,19 +25,33 @@ export TZ=UTC
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 
+readme=${4:-$source/build/windows/README.md}
 cp "$exe" "$stage/quorvast.exe"
 cp "$source/resources/quorvast.ico" "$source/packaging/quorvast.wxs" "$stage/"
-sed 's/$/\r/' "$source/README.md" >"$stage/README.txt"
+sed 's/$/\r/' "$readme" >"$stage/README.txt"
 sed 's/$/\r/' "$source/LICENSE" >"$stage/LICENSE.txt"
 touch -d "@$SOURCE_DATE_EPOCH" "$stage"/*
 
-code() {  # code KIND: the same UUID for the same kind and version, every time
-  python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.NAMESPACE_URL, sys.argv[1])).upper())' "quorvast:$1:$version"
+identity() { sed -n "s/^$1 = //p" "$source/identity.conf"; }
+values=(-D Version="$version" -D Homepage="$(identity homepage)" -D Contact="$(identity contact)"
+        -D Bugs="$(identity bugs)")
+contents=$(cd "$stage" && sha256sum -- * && printf '%s\n' "${values[@]}")
+code() {  # code KIND: the same UUID for the same kind and contents, every time
+  python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.NAMESPACE_URL, sys.argv[1])).upper())' "quorvast:$1:$contents"
 }
 package=$(code package)
 clock=$(date -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S')
 cd "$stage"
-faketime -f "$clock" wixl --arch x64 -D Version="$version" -D ProductCode="$(code product)" -D PackageCode="$package" \
+faketime -f "$clock" wixl --arch x64 "${values[@]}" -D ProductCode="$(code product)" -D PackageCode="$package" \
   -o quorvast.msi quorvast.wxs
+# What wixl cannot say: the program's version in the File table, and an
+# upgrade that also replaces a package of the same version (its upper bound
+# inclusive, 0x200, as WiX's AllowSameVersionUpgrades makes it). Attributes
+# is part of the Upgrade table's key, so the row is written anew.
+upgrade_code=$(sed -n 's/.*UpgradeCode="\([^"]*\)".*/\1/p' quorvast.wxs | tr a-f A-F)
+faketime -f "$clock" msibuild quorvast.msi -q "UPDATE \`File\` SET \`Version\` = '$version.0' WHERE \`File\` = 'quorvast.exe'" \
+  -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'" \
+  -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) $(
+      )VALUES ('{$upgrade_code}', '$version', 513, 'WIX_UPGRADE_DETECTED')"
 faketime -f "$clock" msibuild quorvast.msi -s "Quorvast $version" "The Quorvast authors" "x64;1033" "{$package}"
 cp quorvast.msi "$out"

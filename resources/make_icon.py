@@ -1,9 +1,14 @@
 #!/usr/bin/env python3
 """Draws the application icon: a grey, elongated, lumpy asteroid with a few
-craters, lit from the upper left, on black. Writes quorvast.ico (16x16 and
-32x32, 8-bit palette) and a PNG preview of each size, and the web page's
-app icons at 192x192 and 512x512, beside this script or into the folder
-given as the only argument.
+craters, lit from the upper left. Writes quorvast.ico, beside this script or
+into the folder given as the only argument, with two kinds of image:
+16x16 and 32x32 on black in a 256-grey palette, for displays of 256 colours,
+and 16, 24, 32, 48 and 256 px in 32-bit colour around a transparent
+background (256 as PNG), which Windows takes wherever it can show them, at
+any scale, without a black tile around the body. Also a PNG preview of the
+16 and 32 px icons, and the web page's app icons at 192x192 and 512x512:
+on black, and as maskable icons, the body within the central circle that
+any mask shape keeps.
 
 Deterministic: no randomness, so running it again gives the same bytes.
 Standard library only.
@@ -15,7 +20,11 @@ import struct
 import zlib
 
 SIZES = (16, 32)
+ALPHA_SIZES = (16, 24, 32, 48, 256)  # what Windows asks for, small icons to large tiles
 APP_SIZES = (192, 512)  # what a phone's home screen and an install prompt ask for
+# A maskable icon may be cut to any shape that holds the circle of 40% of its
+# size around the centre; the body, up to 1.07 from the centre, is shrunk to fit.
+MASKABLE_SCALE = 0.72
 
 
 def samples(size):
@@ -53,25 +62,34 @@ def shade(x, y):
     return dim * (60 + 175 * max(0.0, light))
 
 
-def draw(size):
-    """Rows of palette indices; the palette is a grey ramp, 0 is black."""
+def draw(size, scale=1.0):
+    """Rows of pixels (grey on black, coverage, grey of the body alone), each
+    0..255, from several samples per pixel for smooth edges."""
     rows, n = [], samples(size)
     for py in range(size):
         row = []
         for px in range(size):
-            total = 0.0
+            total, covered = 0.0, 0
             for sy in range(n):
                 for sx in range(n):
                     x = ((px + (sx + 0.5) / n) / size) * 2 - 1
                     y = ((py + (sy + 0.5) / n) / size) * 2 - 1
-                    total += shade(x, y) or 0.0
-            row.append(min(255, round(total / n ** 2)))
+                    value = shade(x / scale, y / scale)
+                    if value is not None:
+                        total, covered = total + value, covered + 1
+            row.append((min(255, round(total / n ** 2)), round(255 * covered / n ** 2),
+                        min(255, round(total / covered)) if covered else 0))
         rows.append(row)
     return rows
 
 
+def on_black(rows):
+    return [[pixel[0] for pixel in row] for row in rows]
+
+
 def ico_image(rows):
-    """A BITMAPINFOHEADER image as .ico files hold it: header, palette, pixels, mask."""
+    """A 256-grey BITMAPINFOHEADER image as .ico files hold it: header,
+    palette, pixels, mask."""
     size = len(rows)
     header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 8, 0, 0, 0, 0, 256, 0)
     palette = b"".join(bytes((i, i, i, 0)) for i in range(256))
@@ -80,24 +98,45 @@ def ico_image(rows):
     return header + palette + pixels + mask
 
 
+def ico_alpha_image(rows):
+    """A 32-bit image with its alpha channel: a PNG at 256 px, as Windows
+    stores its large icons, below that a BITMAPINFOHEADER image (blue, green,
+    red, alpha) with the mask older readers use."""
+    size = len(rows)
+    if size == 256:
+        return png([[(grey, grey, grey, alpha) for _, alpha, grey in row] for row in rows])
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
+    pixels = b"".join(bytes((grey, grey, grey, alpha)) for row in reversed(rows) for _, alpha, grey in row)
+    stride = (size + 31) // 32 * 4
+    mask = b""
+    for row in reversed(rows):  # a set bit: transparent
+        bits = sum(1 << (stride * 8 - 1 - x) for x, pixel in enumerate(row) if pixel[1] == 0)
+        mask += bits.to_bytes(stride, "big")
+    return header + pixels + mask
+
+
 def ico(images):
+    """images: (size, bits per pixel, image data), in the order written."""
     directory = struct.pack("<HHH", 0, 1, len(images))
     offset = len(directory) + 16 * len(images)
     entries, data = b"", b""
-    for rows, image in images:
-        size = len(rows)
-        entries += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 8, len(image), offset + len(data))
+    for size, bits, image in images:
+        colours = 0  # the palette's size, stated only by images without a full one
+        entries += struct.pack("<BBBBHHII", size % 256, size % 256, colours, 0, 1, bits, len(image), offset + len(data))
         data += image
     return directory + entries + data
 
 
 def png(rows):
+    """Rows of grey levels, or of (red, green, blue, alpha) tuples."""
     def chunk(kind, body):
         return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
 
     size = len(rows)
-    raw = b"".join(b"\0" + bytes(v for v in row for _ in range(3)) for row in rows)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 2, 0, 0, 0))
+    alpha = isinstance(rows[0][0], tuple)
+    pixel = (lambda value: bytes(value)) if alpha else (lambda value: bytes((value,) * 3))
+    raw = b"".join(b"\0" + b"".join(pixel(value) for value in row) for row in rows)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6 if alpha else 2, 0, 0, 0))
             + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
 
 
@@ -107,12 +146,15 @@ def main():
                         help="where to write them (default: beside this script)")
     here = parser.parse_args().folder
     os.makedirs(here, exist_ok=True)
-    drawings = [draw(size) for size in SIZES]
-    with open(os.path.join(here, "quorvast.ico"), "wb") as out:
-        out.write(ico([(rows, ico_image(rows)) for rows in drawings]))
-    for rows in drawings + [draw(size) for size in APP_SIZES]:
-        with open(os.path.join(here, "quorvast-%d.png" % len(rows)), "wb") as out:
-            out.write(png(rows))
+    drawings = {size: draw(size) for size in sorted(set(SIZES + ALPHA_SIZES + APP_SIZES))}
+    images = [(size, 8, ico_image(on_black(drawings[size]))) for size in SIZES]
+    images += [(size, 32, ico_alpha_image(drawings[size])) for size in ALPHA_SIZES]
+    outputs = {"quorvast.ico": ico(images)}
+    outputs.update(("quorvast-%d.png" % size, png(on_black(drawings[size]))) for size in SIZES + APP_SIZES)
+    outputs.update(("quorvast-maskable-%d.png" % size, png(on_black(draw(size, MASKABLE_SCALE)))) for size in APP_SIZES)
+    for name, data in outputs.items():
+        with open(os.path.join(here, name), "wb") as out:
+            out.write(data)
 
 
 if __name__ == "__main__":

@@ -32,8 +32,14 @@ icon_is_registered() {
   wrestool -l "$exe" | grep -q -- "--type=14 --name='MYRESOURCE1'" &&
     wrestool -x -t 14 -n MYRESOURCE1 "$exe" >"$work/group.ico" &&
     icotool -l "$work/group.ico" >"$work/icons" &&
-    grep -q -- '--width=16 --height=16 --bit-depth=8' "$work/icons" &&
-    grep -q -- '--width=32 --height=32 --bit-depth=8' "$work/icons"
+    for image in 16:8 32:8 16:32 24:32 32:32 48:32 256:32; do
+      grep -q -- "--width=${image%:*} --height=${image%:*} --bit-depth=${image#*:}" "$work/icons" || return 1
+    done
+}
+version=$(sed -n 's/^project(quorvast VERSION \([^ ]*\).*/\1/p' "$here/../CMakeLists.txt")
+names_version() {  # the version resource's strings: file and product version, and the rest
+  wrestool -x --raw -t 16 "$exe" | strings -el >"$work/version" &&
+    [ "$(grep -cx "$version" "$work/version")" = 2 ] && grep -qx 'OriginalFilename' "$work/version"
 }
 # In a terminal, wine gives the program a console of its own, as a shortcut
 # does on Windows: after a complaint the window is held until Enter.
@@ -54,7 +60,9 @@ only_system_dlls() {
 
 case $platform in
   windows)
-    export WINEDEBUG=-all
+    # No menu entries or file associations in the home folder for what the
+    # checks install: wine's menu builder stays off.
+    export WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d
     # A prefix and server of the build's own: no dependence on HOME or on an
     # earlier prefix, and no other wine server touched. The server needs the
     # prefix folder; the first run fills it, and a warm server keeps each
@@ -66,7 +74,8 @@ case $platform in
     runner=("$(command -v wine || command -v wine64)")
     "${runner[@]}" "$exe" </dev/null >/dev/null 2>&1
     export QUORVAST_CRLF=1
-    check "group icon MYRESOURCE1 with 16x16 and 32x32 8-bit images" icon_is_registered
+    check "group icon MYRESOURCE1: 16 and 32 px in 256 colours, 16 to 256 px in 32 bits" icon_is_registered
+    check "a version resource naming $version" names_version
     check "no DLLs beyond Windows' own" only_system_dlls
     if [ $# -ge 3 ]; then  # the installer: the transcripts run from the installed program
       msi=$(realpath "$3") built=$exe exe="$WINEPREFIX/drive_c/Program Files/Quorvast/quorvast.exe"
@@ -113,7 +122,23 @@ if [ -n "${msi:-}" ]; then  # a newer version replaces the installed one; uninst
     "${runner[@]}" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null |
       grep -A1 -E 'DisplayName +REG_SZ +Quorvast.$' | sed -n 's/.*DisplayVersion *REG_SZ *\([0-9.]*\).*/\1/p'
   }
-  version=${msi##*/quorvast-} version=${version%%-*}
+  bugs=$(sed -n 's/^bugs = //p' "$here/../identity.conf")
+  check "the Apps entry: a help link, no Modify" bash -c '"${@:3}" reg query "HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall" /s |
+    tr -d "\r" >"$1/entry" && grep -qE "HelpLink +REG_SZ +$2\$" "$1/entry" && grep -qE "NoModify +REG_DWORD +0x1\$" "$1/entry"' \
+    _ "$work" "$bugs" "${runner[@]}"
+  check "the File table names quorvast.exe's version" bash -c "msiinfo export '$msi' File | grep -qP '^quorvast.exe\t.*\t$version.0\t'"
+  # The package code follows what the package holds: the same sources give
+  # the same bytes, one byte more in the README a new package, which
+  # installs over the first and replaces the README.
+  bash "$here/../packaging/windows_installer.sh" "$built" "$work/same.msi" "$version"
+  check "rebuilt unchanged, the same bytes" cmp -s "$msi" "$work/same.msi"
+  sed '0,/Quorvast/s//QuorvasT/' "$(dirname "$built")/README.md" >"$work/README.md"
+  bash "$here/../packaging/windows_installer.sh" "$built" "$work/changed.msi" "$version" "$work/README.md"
+  revision() { msiinfo suminfo "$1" | grep 'Revision number'; }
+  check "a changed README, a new package code" test "$(revision "$msi")" != "$(revision "$work/changed.msi")"
+  check "the changed package installs over the first" "${runner[@]}" msiexec /i "$work/changed.msi" /qn
+  check "and replaces the README" grep -q QuorvasT "${exe%/*}/README.txt"
+  check "one product in Apps, version $version" test "$(apps)" = "$version"
   next=${version%.*}.$((${version##*.} + 1))
   bash "$here/../packaging/windows_installer.sh" "$built" "$work/next.msi" "$next"
   check "installing $next replaces the installed version" "${runner[@]}" msiexec /i "$work/next.msi" /qn
