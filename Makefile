@@ -176,14 +176,16 @@ diagram: release
 
 # Everything a release page offers, in dist/: the source, a tarball per
 # Linux platform, the Debian packages, the Windows zip and installer, the web page's zip,
-# SHA256SUMS.
+# SHA256SUMS. Signed where keys are given: SIGN_CERT=cert.pem SIGN_KEY=key.pem
+# (quorvast.exe and the .msi), GPG_KEY=id (SHA256SUMS.asc).
 dist: release cross windows-installer web
-	$(NEED) package dist
+	$(NEED) package dist $(if $(SIGN_CERT)$(GPG_KEY),sign)
 	bash packaging/dist.sh
 
-# Two make dist runs from two fresh clones give the same bytes.
+# Two make dist runs from two fresh clones give the same bytes; signed with
+# throwaway keys, the signatures verify.
 dist-reproducible:
-	$(NEED) reproducible
+	$(NEED) reproducible sign
 	bash tests/reproducible_dist.sh
 
 clean:

@@ -15,17 +15,30 @@ set_target_properties(quorvast_page PROPERTIES OUTPUT_NAME quorvast RUNTIME_OUTP
 target_link_options(quorvast_page PRIVATE -sASYNCIFY=1 -sMODULARIZE=1 -sEXPORT_NAME=createQuorvast
                     -sENVIRONMENT=web -sDYNAMIC_EXECUTION=0 -sFILESYSTEM=0 -sINCOMING_MODULE_JS_API=[instantiateWasm,print,printErr])
 
-# Beside the program: the page, its offline worker (its cache named for the
-# version), the app manifest and icons, and the licence and README that the
-# page links to.
-set(page_files index.html page.js page.css manifest.webmanifest)
-foreach(file IN LISTS page_files)
+# Beside the program: the page, which names the version and where to report
+# a problem, the app manifest and icons, the licence and README that the
+# page links to, and the offline worker.
+foreach(file IN ITEMS index.html manifest.webmanifest)
+  configure_file(src/web/${file} ${page_dir}/${file} @ONLY)
+endforeach()
+foreach(file IN ITEMS page.js page.css)
   configure_file(src/web/${file} ${page_dir}/${file} COPYONLY)
 endforeach()
-configure_file(src/web/service-worker.js ${page_dir}/service-worker.js @ONLY)
 configure_file(resources/quorvast.ico ${page_dir}/favicon.ico COPYONLY)
-configure_file(resources/quorvast-192.png ${page_dir}/icon-192.png COPYONLY)
-configure_file(resources/quorvast-512.png ${page_dir}/icon-512.png COPYONLY)
+foreach(icon IN ITEMS 192 512 maskable-192 maskable-512)
+  configure_file(resources/quorvast-${icon}.png ${page_dir}/icon-${icon}.png COPYONLY)
+endforeach()
 configure_file(LICENSE ${page_dir}/LICENSE COPYONLY)
 fill_in_identity(${PROJECT_SOURCE_DIR}/README.md ${page_dir}/README.md)
 configure_file(doc/diameters.svg ${page_dir}/diameters.svg COPYONLY)
+
+# The worker's cache is named for the release: the version and a hash of
+# every other file of the page, so that any change to the page is a new
+# release to the browsers that kept the old one.
+add_custom_command(OUTPUT ${page_dir}/service-worker.js
+  COMMAND ${CMAKE_COMMAND} -D PAGE_DIR=${page_dir} -D VERSION=${PROJECT_VERSION}
+          -D TEMPLATE=${PROJECT_SOURCE_DIR}/src/web/service-worker.js -P ${PROJECT_SOURCE_DIR}/cmake/page_release.cmake
+  DEPENDS quorvast_page src/web/service-worker.js cmake/page_release.cmake ${page_dir}/index.html
+          ${page_dir}/page.js ${page_dir}/page.css ${page_dir}/manifest.webmanifest ${page_dir}/README.md
+  COMMENT "Naming the page's release")
+add_custom_target(page_release ALL DEPENDS ${page_dir}/service-worker.js)

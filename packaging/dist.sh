@@ -7,9 +7,24 @@
 # Reproducible: dates come from SOURCE_DATE_EPOCH (the commit's time when
 # unset); archive order, owners, modes and times are fixed, so two runs on
 # the same commit give the same bytes wherever and whenever they run.
+#
+# Signed, for whoever holds the keys: with SIGN_CERT and SIGN_KEY (a
+# code-signing certificate and its private key, PEM files), quorvast.exe and
+# the .msi carry an Authenticode signature (osslsigncode); with GPG_KEY (a
+# GnuPG key's id or address), SHA256SUMS.asc signs SHA256SUMS. Without them
+# the folder is the same bytes as ever.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 version=$(sed -n 's/^project(quorvast VERSION \([^ ]*\).*/\1/p' CMakeLists.txt)
+if grep -q '^[a-z]* = .*example\.org' identity.conf; then
+  echo "warning: identity.conf still names placeholder addresses (example.org); set them before publishing" >&2
+fi
+sign() {  # sign FILE: signs FILE in place where a certificate is given
+  [ -n "${SIGN_CERT:-}" ] || return 0
+  osslsigncode sign -certs "$SIGN_CERT" -key "$SIGN_KEY" -n Quorvast -i "$(sed -n 's/^homepage = //p' identity.conf)" \
+    -in "$1" -out "$1.signed" >/dev/null
+  mv "$1.signed" "$1"
+}
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 export TZ=UTC LC_ALL=C
 stage=$(mktemp -d)
@@ -47,10 +62,12 @@ pack_zip() {  # pack_zip FOLDER-IN-STAGE ARCHIVE
 name=quorvast-$version-windows-x86_64
 mkdir -p "$stage/$name"
 cp build/windows/quorvast.exe "$stage/$name/"
-sed 's/$/\r/' README.md >"$stage/$name/README.txt"
+sign "$stage/$name/quorvast.exe"
+sed 's/$/\r/' build/windows/README.md >"$stage/$name/README.txt"
 sed 's/$/\r/' LICENSE >"$stage/$name/LICENSE.txt"
+packaging/windows_installer.sh "$stage/$name/quorvast.exe" "dist/$name.msi" "$version"
+sign "dist/$name.msi"
 pack_zip "$name" "dist/$name.zip"
-packaging/windows_installer.sh build/windows/quorvast.exe "dist/$name.msi" "$version"
 
 # The web page: a folder of static files for any web server.
 name=quorvast-$version-web
@@ -59,4 +76,7 @@ chmod -R u=rwX,go=rX "$stage/$name"
 pack_zip "$name" "dist/$name.zip"
 
 (cd dist && sha256sum -- * >SHA256SUMS)
+if [ -n "${GPG_KEY:-}" ]; then
+  gpg --batch --yes --local-user "$GPG_KEY" --armor --detach-sign --output dist/SHA256SUMS.asc dist/SHA256SUMS
+fi
 ls dist

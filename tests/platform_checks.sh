@@ -96,13 +96,25 @@ case $platform in
     check "the page loads nothing from another host" bash -c "! grep -lE '(src=|<link[^>]*href=)\"(https?:)?//' '$exe/index.html'"
     # The page's own modes over a whole session, and its sentence for each
     # way it can fail to load the program.
-    for mode in --slow --offline "--axe $here/browser/node_modules/axe-core/axe.min.js" "--widths $exe/../page-widths"; do
+    for mode in --slow --offline "--axe $here/browser/node_modules/axe-core/axe.min.js" "--widths $exe/../page-widths" \
+                "--kept 502" "--kept 404-wasm"; do
       check "page $mode" bash "$here/run_transcript.sh" "$here/transcripts" vesta "${runner[@]}" "$exe" $mode
     done
     while IFS=: read -r kind words; do
       check "page $kind: $words" bash -c '"${@:3}" --break "$1" | grep -qF "$2"' _ "$kind" "$words" "${runner[@]}" "$exe"
     done <<<$'no-wasm:answered 404\nbad-wasm:damaged\nno-network:check the connection\nno-webassembly:cannot run WebAssembly\nfile:make web-serve'
-    check "lighthouse" bash "$here/browser/lighthouse.sh" "$exe" 100 accessibility best-practices seo ;;
+    check "lighthouse" bash "$here/browser/lighthouse.sh" "$exe" 100 accessibility best-practices seo
+    # The next release: this tree copied, its version raised and a banner
+    # line changed, built; a returning visitor must get it whole.
+    next_release() {
+      mkdir "$work/next" && (cd "$here/.." && git ls-files -z --cached --others --exclude-standard |
+        tar --null -T - -cf -) | tar -C "$work/next" -xf - && cd "$work/next" &&
+        perl -pi -e 's/^(project\(quorvast VERSION \d+\.\d+\.)(\d+)/$1 . ($2 + 1)/e' CMakeLists.txt &&
+        perl -pi -e 's/Asteroid size estimates from/Asteroid size estimated from/' src/dialogue/console_dialogue.cpp &&
+        { cmake --preset wasm && cmake --build --preset wasm; } >"$work/next.log" 2>&1 &&
+        "${runner[@]}" "$exe" --release "$work/next/build/wasm/page" </dev/null
+    }
+    check "page --release: the next release by the second load, never mixed" next_release ;;
   *) echo "unknown platform $platform"; exit 2 ;;
 esac
 

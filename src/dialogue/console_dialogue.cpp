@@ -20,7 +20,7 @@ constexpr std::string_view BANNER =
     "                     by the Quorvast authors\n\n"
     "                    contact: " QUORVAST_CONTACT "\n\n"
     " -------------------------------------------------------\n\n"
-    " Quorvast " QUORVAST_VERSION " is free software under the MIT License; see LICENSE."
+    " Quorvast " QUORVAST_VERSION " is free software; see LICENSE (MIT)."
     "\n\n\n\n";
 
 constexpr std::string_view CLOSING_NOTES =

@@ -163,16 +163,36 @@ document.getElementById("end-input").addEventListener("click", () => {
   line.focus();
 });
 
+// The service worker keeps this release for visits without a network or
+// with a failing server. A newer release's worker waits until this page's
+// program runs, as nothing of this release is fetched after that; then it
+// takes over, and the page says that a reload brings the new version.
+function keepRelease() {
+  if (!("serviceWorker" in navigator)) return;
+  const updating = !!navigator.serviceWorker.controller;  // no notice for the first install
+  navigator.serviceWorker.addEventListener("controllerchange", () => {
+    if (updating) document.getElementById("update").hidden = false;
+  });
+  const takeOverWhenInstalled = (worker) => {
+    if (worker?.state === "installed") worker.postMessage("take over");
+    worker?.addEventListener("statechange", () => takeOverWhenInstalled(worker), { once: true });
+  };
+  navigator.serviceWorker.register("service-worker.js").then((registration) => {
+    takeOverWhenInstalled(registration.waiting ?? registration.installing);
+    registration.addEventListener("updatefound", () => takeOverWhenInstalled(registration.installing));
+    return registration.update();
+  }).catch(() => {});
+}
+
 // The download starts at once; the program runs when it is compiled and
-// quorvast.js (the next deferred script) has run. Once it runs, the service
-// worker keeps the page's files for visits without a network.
+// quorvast.js (the next deferred script) has run.
 const documentParsed = new Promise((resolve) => document.addEventListener("DOMContentLoaded", resolve));
 Promise.all([loadProgram(), documentParsed])
   .then(([program]) => {
     if (typeof createQuorvast !== "function") throw new LoadFailure(FAILURES.missing("quorvast.js did not load"));
     document.getElementById("again").addEventListener("click", () => runAgain(program));
     startRun(program);
-    if ("serviceWorker" in navigator) navigator.serviceWorker.register("service-worker.js").catch(() => {});
+    keepRelease();
   })
   .catch((error) => fail(error instanceof LoadFailure ? error.message : FAILURES.damaged));
 line.focus();

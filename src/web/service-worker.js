@@ -1,16 +1,25 @@
-// Keeps the page usable without a network. The first visit stores the
-// page's files in a cache named for the release; later loads take each file
-// from the network while there is one (storing the fresh copy) and from the
-// cache when there is none. A new release's worker has a new cache name and
-// deletes the old release's cache once it takes over.
+// Keeps one release of the page, and runs only that one: every file comes
+// from the release's own cache, so no load mixes two releases, and a server
+// that answers with an error, or not at all, never stops a kept release.
+// The browser checks this script on each visit. A new release changes it
+// (the cache's name holds a hash of every file), and its worker fetches the
+// whole new release past the browser's HTTP cache, whatever that holds. The
+// page lets it take over once its own program runs and says that a reload
+// shows the new version; the old release's cache goes then.
 "use strict";
 
-const CACHE = "quorvast-@PROJECT_VERSION@";
+const CACHE = "quorvast-@RELEASE@";
 const FILES = ["./", "index.html", "page.js", "page.css", "quorvast.js", "quorvast.wasm", "manifest.webmanifest",
-               "favicon.ico", "icon-192.png", "icon-512.png", "LICENSE", "README.md", "diameters.svg"];
+               "favicon.ico", "icon-192.png", "icon-512.png", "icon-maskable-192.png", "icon-maskable-512.png",
+               "LICENSE", "README.md", "diameters.svg"];
 
 self.addEventListener("install", (event) => {
-  event.waitUntil(caches.open(CACHE).then((cache) => cache.addAll(FILES)).then(() => self.skipWaiting()));
+  const fresh = FILES.map((file) => new Request(file, { cache: "reload" }));
+  event.waitUntil(caches.open(CACHE).then((cache) => cache.addAll(fresh)));
+});
+
+self.addEventListener("message", (event) => {
+  if (event.data === "take over") self.skipWaiting();
 });
 
 self.addEventListener("activate", (event) => {
@@ -22,14 +31,7 @@ self.addEventListener("activate", (event) => {
 
 self.addEventListener("fetch", (event) => {
   if (event.request.method !== "GET") return;
-  event.respondWith(fetch(event.request)
-    .then((response) => {
-      if (response.ok) {
-        const copy = response.clone();
-        event.waitUntil(caches.open(CACHE).then((cache) => cache.put(event.request, copy)));
-      }
-      return response;
-    })
-    .catch(() => caches.match(event.request, { ignoreSearch: true })
-      .then((cached) => cached || Response.error())));
+  event.respondWith(caches.open(CACHE)
+    .then((cache) => cache.match(event.request, { ignoreSearch: true }))
+    .then((kept) => kept || fetch(event.request)));
 });

@@ -25,15 +25,25 @@ usage: run_page.py PAGE_DIR [OPTION...] < input
                    44 px touch targets; then Run again brings the input back
 --break KIND       a page that cannot load its program: no-wasm, bad-wasm,
                    no-network, no-webassembly, file (opened from disk)
+--kept FAILURE     after a first visit (answers marked no-cache), the server
+                   fails, and the session runs from the kept release:
+                   502 (every answer) or 404-wasm (the program's file)
+--release DIR      no session: this page, its files 30 days old, visited
+                   until its worker keeps it, then the page in DIR (a newer
+                   release) on the server and two loads; neither may mix the
+                   two (the version shown is the banner's), the second must
+                   run the newer one; without caching headers, then with
+                   max-age=600
 """
 import base64
-import functools
 import http.server
 import os
+import re
 import shutil
 import sys
 import tempfile
 import threading
+import time
 
 INPUT = sys.stdin.buffer.read()
 
@@ -70,9 +80,41 @@ if broken in ("no-wasm", "bad-wasm"):  # a copy of the page whose program is mis
     page_dir = shutil.copytree(page_dir, os.path.join(tempfile.mkdtemp(), "page"))
     wasm = os.path.join(page_dir, "quorvast.wasm")
     os.truncate(wasm, os.path.getsize(wasm) // 2) if broken == "bad-wasm" else os.remove(wasm)
-Quiet = type("Quiet", (http.server.SimpleHTTPRequestHandler,), {"log_message": lambda *args: None})
-server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Quiet, directory=page_dir))
-threading.Thread(target=server.serve_forever, daemon=True).start()
+
+
+class Site:
+    """What the server serves: a folder, with a Cache-Control header or
+    none, and failing (502 for every answer, 404 for the program) or not."""
+    folder, cache_control, failing = page_dir, None, None
+
+
+class Server(http.server.SimpleHTTPRequestHandler):
+    def __init__(self, *args, **kwargs):
+        super().__init__(*args, directory=Site.folder, **kwargs)
+
+    def log_message(self, *args):
+        pass
+
+    def send_head(self):
+        wasm = self.path.split("?")[0].endswith("/quorvast.wasm")
+        if Site.failing == "502" or (Site.failing == "404-wasm" and wasm):
+            return self.send_error(int(Site.failing[:3]))
+        return super().send_head()
+
+    def end_headers(self):
+        if Site.cache_control:
+            self.send_header("Cache-Control", Site.cache_control)
+        super().end_headers()
+
+
+def serve():
+    """A server on a port of its own: a new origin, with nothing kept from another."""
+    started = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Server)
+    threading.Thread(target=started.serve_forever, daemon=True).start()
+    return started, "http://127.0.0.1:%d/" % started.server_address[1]
+
+
+server, URL = serve()
 
 chrome = webdriver.ChromeOptions()
 chrome.binary_location = "/usr/bin/chromium"
@@ -86,7 +128,6 @@ driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=chro
 # and the manifest).
 REQUESTS = ("return performance.getEntriesByType('resource')"
             ".filter(e => !/(favicon.ico|icon-[0-9]+.png|manifest.webmanifest)$/.test(e.name)).length")
-URL = "http://127.0.0.1:%d/" % server.server_address[1]
 FIRST_PROMPT = "return !!window.quorvastRun && window.quorvastRun.firstPromptMs !== null"
 CONTROLS = "return ['line', 'enter', 'end-input'].map(id => document.getElementById(id).disabled)"
 problems = []
@@ -140,6 +181,41 @@ def offline_reload():
     wait.until(lambda d: d.execute_script(FIRST_PROMPT))
 
 
+def visit_until_kept(url):
+    driver.get(url)
+    wait.until(lambda d: d.execute_script(FIRST_PROMPT + " && !!navigator.serviceWorker.controller"))
+
+
+def release_problems(next_dir):
+    """Two loads after a newer release replaced this one on the server."""
+    found = []
+    aged = shutil.copytree(page_dir, os.path.join(tempfile.mkdtemp(), "page"))
+    month_ago = time.time() - 30 * 86400
+    for name in os.listdir(aged):
+        os.utime(os.path.join(aged, name), (month_ago, month_ago))
+    newer = re.search(r'id="version">Quorvast ([^<]+)<', open(os.path.join(next_dir, "index.html")).read())[1]
+    for Site.cache_control in (None, "max-age=600"):
+        Site.folder = aged
+        site, url = serve()
+        visit_until_kept(url)
+        Site.folder = next_dir
+        for load in (1, 2):
+            driver.get(url)
+            wait.until(lambda d: d.execute_script(FIRST_PROMPT))
+            shown = driver.execute_script("return document.getElementById('version').textContent")
+            output = bytes(driver.execute_script("return window.quorvastRun.output"))
+            banner = re.search(rb"Quorvast (\S+) is free software", output)[1].decode()
+            headers = "Cache-Control: %s" % Site.cache_control
+            if shown != "Quorvast " + banner:
+                found.append("%s, load %d: the page shows %s, its program is %s" % (headers, load, shown, banner))
+            if load == 1:  # the newer release is fetched behind the older one, and announced
+                WebDriverWait(driver, 20).until(lambda d: d.execute_script("return !document.getElementById('update').hidden"))
+            elif banner != newer:
+                found.append("%s: the second load still runs %s, not %s" % (headers, banner, newer))
+        site.shutdown()
+    return found
+
+
 def widths(folder):
     """The page at phone to desktop widths, after the run."""
     os.makedirs(folder, exist_ok=True)
@@ -174,6 +250,14 @@ try:
     wait = WebDriverWait(driver, 60 if "--slow" in options else 20)
     if broken:
         sys.exit(shows_failure())
+    if option("--release"):
+        problems = release_problems(option("--release"))
+        print("\n".join(problems))
+        sys.exit(3 if problems else 0)
+    if option("--kept"):
+        Site.cache_control = "no-cache"
+        visit_until_kept(URL)
+        Site.failing = option("--kept")
     if "--measure" in options:
         # A load first, so that the measured one pays neither for the
         # browser's start nor for its first page, and then no cache.

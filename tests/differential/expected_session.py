@@ -20,7 +20,7 @@ BANNER = (b"\n -------------------------------------------------------\n\n"
           + b" " * 21 + b"by the Quorvast authors\n\n"
           + b" " * 20 + b"contact: " + CONTACT + b"\n\n"
           + b" -------------------------------------------------------\n\n"
-          + b" Quorvast " + VERSION + b" is free software under the MIT License; see LICENSE.\n\n\n\n")
+          + b" Quorvast " + VERSION + b" is free software; see LICENSE (MIT).\n\n\n\n")
 EXIT_LINE = b"type q and press enter to exit\n"
 BLANK = b" \t\n\v\f\r"
 NUMBER = re.compile(rb"[+-]?(?:\d+\.?\d*|\.\d+)(?:[eE][+-]?\d+)?")
