@@ -18,9 +18,11 @@ constexpr std::string_view BANNER =
     "                          Quorvast\n\n"
     "  Asteroid size estimates from its absolute magnitude H\n\n\n"
     "                     by the Quorvast authors\n\n"
-    "                    contact: " QUORVAST_CONTACT "\n\n"
+    "                    contact: " QUORVAST_CONTACT
+    "\n\n"
     " -------------------------------------------------------\n\n"
-    " Quorvast " QUORVAST_VERSION " is free software; see LICENSE (MIT)."
+    " Quorvast " QUORVAST_VERSION
+    " is free software; see LICENSE (MIT)."
     "\n\n\n\n";
 
 constexpr std::string_view CLOSING_NOTES =
