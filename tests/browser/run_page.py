@@ -82,28 +82,23 @@ if broken in ("no-wasm", "bad-wasm"):  # a copy of the page whose program is mis
     os.truncate(wasm, os.path.getsize(wasm) // 2) if broken == "bad-wasm" else os.remove(wasm)
 
 
-class Site:
-    """What the server serves: a folder, with a Cache-Control header or
-    none, and failing (502 for every answer, 404 for the program) or not."""
-    folder, cache_control, failing = page_dir, None, None
-
-
 class Server(http.server.SimpleHTTPRequestHandler):
-    def __init__(self, *args, **kwargs):
-        super().__init__(*args, directory=Site.folder, **kwargs)
+    """Serves `folder`, with a Cache-Control header or none, and `failing`:
+    502 for every answer, 404-wasm for the program's file, or None."""
+    folder, cache_control, failing = page_dir, None, None
+    log_message = lambda *args: None  # noqa: E731
 
-    def log_message(self, *args):
-        pass
+    def __init__(self, *args, **kwargs):
+        super().__init__(*args, directory=Server.folder, **kwargs)
 
     def send_head(self):
-        wasm = self.path.split("?")[0].endswith("/quorvast.wasm")
-        if Site.failing == "502" or (Site.failing == "404-wasm" and wasm):
-            return self.send_error(int(Site.failing[:3]))
+        if Server.failing == "502" or (Server.failing == "404-wasm" and self.path.endswith("/quorvast.wasm")):
+            return self.send_error(int(Server.failing[:3]))
         return super().send_head()
 
     def end_headers(self):
-        if Site.cache_control:
-            self.send_header("Cache-Control", Site.cache_control)
+        if Server.cache_control:
+            self.send_header("Cache-Control", Server.cache_control)
         super().end_headers()
 
 
@@ -194,18 +189,18 @@ def release_problems(next_dir):
     for name in os.listdir(aged):
         os.utime(os.path.join(aged, name), (month_ago, month_ago))
     newer = re.search(r'id="version">Quorvast ([^<]+)<', open(os.path.join(next_dir, "index.html")).read())[1]
-    for Site.cache_control in (None, "max-age=600"):
-        Site.folder = aged
+    for Server.cache_control in (None, "max-age=600"):
+        Server.folder = aged
         site, url = serve()
         visit_until_kept(url)
-        Site.folder = next_dir
+        Server.folder = next_dir
         for load in (1, 2):
             driver.get(url)
             wait.until(lambda d: d.execute_script(FIRST_PROMPT))
             shown = driver.execute_script("return document.getElementById('version').textContent")
             output = bytes(driver.execute_script("return window.quorvastRun.output"))
             banner = re.search(rb"Quorvast (\S+) is free software", output)[1].decode()
-            headers = "Cache-Control: %s" % Site.cache_control
+            headers = "Cache-Control: %s" % Server.cache_control
             if shown != "Quorvast " + banner:
                 found.append("%s, load %d: the page shows %s, its program is %s" % (headers, load, shown, banner))
             if load == 1:  # the newer release is fetched behind the older one, and announced
@@ -255,9 +250,9 @@ try:
         print("\n".join(problems))
         sys.exit(3 if problems else 0)
     if option("--kept"):
-        Site.cache_control = "no-cache"
+        Server.cache_control = "no-cache"
         visit_until_kept(URL)
-        Site.failing = option("--kept")
+        Server.failing = option("--kept")
     if "--measure" in options:
         # A load first, so that the measured one pays neither for the
         # browser's start nor for its first page, and then no cache.
