@@ -96,13 +96,15 @@ case $platform in
     check "the page loads nothing from another host" bash -c "! grep -lE '(src=|<link[^>]*href=)\"(https?:)?//' '$exe/index.html'"
     # The page's own modes over a whole session, and its sentence for each
     # way it can fail to load the program.
-    for mode in --slow --offline "--axe $here/browser/node_modules/axe-core/axe.min.js" "--widths $exe/../page-widths" \
-                "--kept 502" "--kept 404-wasm"; do
-      check "page $mode" bash "$here/run_transcript.sh" "$here/transcripts" vesta "${runner[@]}" "$exe" $mode
+    for mode in "vesta --slow" "vesta --offline" "vesta --axe $here/browser/node_modules/axe-core/axe.min.js" \
+                "vesta --widths $exe/../page-widths" "vesta --kept 502" "vesta --kept 404-wasm" "vesta --paste" \
+                "end-at-h-prompt --end-button"; do
+      check "page $mode" bash "$here/run_transcript.sh" "$here/transcripts" ${mode%% *} "${runner[@]}" "$exe" ${mode#* }
     done
+    check "page --no-javascript" "${runner[@]}" "$exe" --no-javascript </dev/null
     while IFS=: read -r kind words; do
       check "page $kind: $words" bash -c '"${@:3}" --break "$1" | grep -qF "$2"' _ "$kind" "$words" "${runner[@]}" "$exe"
-    done <<<$'no-wasm:answered 404\nbad-wasm:damaged\nno-network:check the connection\nno-webassembly:cannot run WebAssembly\nfile:make web-serve'
+    done <<<$'no-wasm:from the server just now\nbad-wasm:arrived damaged\nno-network:check the connection\nno-webassembly:needs WebAssembly\nfile:opened from a web address'
     check "lighthouse" bash "$here/browser/lighthouse.sh" "$exe" 100 accessibility best-practices seo
     # The next release: this tree copied, its version raised and a banner
     # line changed, built; a returning visitor must get it whole.

@@ -6,41 +6,54 @@
 // The page is never silent: while the program loads, the pane says so and
 // lines sent meanwhile wait in `run.typed` for it, in order; when it cannot
 // load, the pane says why in one sentence and the input is disabled.
+// Without JavaScript, the page says that it needs it.
 "use strict";
 
 const screen = document.getElementById("screen");
 const line = document.getElementById("line");
 const ended = document.getElementById("ended");
-const controls = [line, document.getElementById("enter"), document.getElementById("end-input")];
+const endButton = document.getElementById("end-input");
+const note = document.getElementById("note");
+const controls = [line, document.getElementById("enter"), endButton];
 const encoder = new TextEncoder();
 let run = newRun();  // the current program instance's state
 window.quorvastRun = run;
 
+// `typed`: the bytes sent and not yet read; `echoes`: their lines' echoes,
+// each with the count of its bytes still unread.
 function newRun() {
-  return { typed: [], inputEnded: false, wake: null, output: [], decoder: new TextDecoder(),
+  return { typed: [], echoes: [], inputEnded: false, wake: null, output: [], tail: "", decoder: new TextDecoder(),
            complaint: null, status: null, done: false, firstPromptMs: null };
 }
 
-// What went wrong and what to do, in one sentence for the pane.
-class LoadFailure extends Error {}
+// What went wrong and what the visitor can do, in one sentence for the
+// pane; what a developer needs to know goes to the browser's console.
+class LoadFailure extends Error {
+  constructor(sentence, detail) {
+    super(sentence);
+    this.detail = detail;
+  }
+}
 const FAILURES = {
-  noWebAssembly: "This browser cannot run WebAssembly, which the program needs: open the page in a current browser.",
-  file: "Browsers do not let a page opened from a file load its program: serve the page's folder instead, " +
-        "for example with make web-serve, and open the address it prints.",
+  noWebAssembly: "This browser cannot run the program, which needs WebAssembly: open the page in a current browser.",
+  file: "This page works only when opened from a web address (http:// or https://), not from a file on this computer.",
   offline: "The program could not be downloaded: check the connection and reload the page.",
-  missing: (what) => `The program could not be downloaded (${what}): ` +
-                     "the page's folder is incomplete; rebuild it with make web, or reload later.",
-  damaged: "The program's file is damaged and could not be started: rebuild the page with make web, or reload later.",
+  missing: "The program could not be downloaded from the server just now: reload the page, or try again later.",
+  damaged: "The program arrived damaged and could not be started: reload the page, or try again later.",
 };
 
 // The WebAssembly module, fetched and compiled once; every run instantiates it.
 async function loadProgram() {
   if (typeof WebAssembly !== "object") throw new LoadFailure(FAILURES.noWebAssembly);
-  if (location.protocol === "file:") throw new LoadFailure(FAILURES.file);
+  if (location.protocol === "file:") {
+    throw new LoadFailure(FAILURES.file, "browsers load no program into a page opened from a file: " +
+                          "serve the page's folder (for example with make web-serve) and open the address it prints");
+  }
   const response = await fetch("quorvast.wasm").catch(() => { throw new LoadFailure(FAILURES.offline); });
-  if (!response.ok) throw new LoadFailure(FAILURES.missing(`the server answered ${response.status}`));
+  if (!response.ok) throw new LoadFailure(FAILURES.missing, `quorvast.wasm: the server answered ${response.status}`);
   const bytes = await response.arrayBuffer().catch(() => { throw new LoadFailure(FAILURES.offline); });
-  return WebAssembly.compile(bytes).catch(() => { throw new LoadFailure(FAILURES.damaged); });
+  return WebAssembly.compile(bytes)
+    .catch(() => { throw new LoadFailure(FAILURES.damaged, "quorvast.wasm is no valid WebAssembly module"); });
 }
 
 function startRun(program) {
@@ -52,7 +65,7 @@ function startRun(program) {
       WebAssembly.instantiate(program, imports).then((instance) => receive(instance, program), () => fail(FAILURES.damaged));
       return {};
     },
-    takeTypedByte: () => current.typed.length ? current.typed.shift() : current.inputEnded ? -1 : -2,
+    takeTypedByte: () => takeTyped(current),
     typed: () => waitForTyping(current),
     showOutput: (bytes) => showOutput(current, bytes),
     showEnd: (complaint, status) => showEnd(current, complaint, status),
@@ -63,6 +76,7 @@ function startRun(program) {
 function runAgain(program) {
   run = window.quorvastRun = newRun();
   screen.textContent = "";
+  note.textContent = "";
   startRun(program);
   line.focus();
 }
@@ -73,18 +87,26 @@ function showOutput(current, bytes) {
   if (current !== run || bytes.length === 0) return;
   screen.querySelector(".notice")?.remove();
   for (const byte of bytes) current.output.push(byte);
+  const text = current.decoder.decode(bytes, { stream: true });
+  current.tail = (current.tail + text).slice(-64);
   // A text node per line: Lighthouse counts a node's text once for every
   // line it spans, and would see the pane's small print many times over.
-  screen.append(...current.decoder.decode(bytes, { stream: true }).split(/(?<=\n)/));
+  screen.append(...text.split(/(?<=\n)/));
   line.scrollIntoView({ block: "nearest" });  // the input line stays in sight
 }
 
-function fail(sentence) {
+// The page's own words in the pane, on a line of their own.
+function showNotice(sentence, kind) {
   screen.querySelector(".notice")?.remove();
   const notice = document.createElement("span");
-  notice.className = "notice failure";
+  notice.className = "notice " + kind;
   notice.textContent = sentence;
-  screen.append(notice);
+  screen.prepend(notice);
+}
+
+function fail(sentence, detail) {
+  if (detail) console.warn("Quorvast: " + detail);
+  showNotice(sentence, "failure");
   window.quorvastFailure = sentence;
   setControlsEnabled(false);
 }
@@ -102,29 +124,49 @@ function waitForTyping(current) {
   return new Promise((resolve) => { current.wake = resolve; });
 }
 
-// The input and its buttons are disabled, so Tab goes from the text to Run again.
+// The exit status and any complaint go into the status region, which is in
+// the page from the start, so that assistive technology reads them out. The
+// input and its buttons are disabled, so Tab goes from the text to Run again.
 function showEnd(current, complaint, status) {
   if (current !== run) return;
   current.complaint = complaint;
   current.status = status;
   document.getElementById("complaint").textContent = complaint ? "quorvast: " + complaint : "";
-  document.getElementById("status").textContent = String(status);
+  document.getElementById("exit-status").textContent = `The program ended with exit status ${status}.`;
   setControlsEnabled(false);
   ended.hidden = false;
   current.done = true;
   document.getElementById("again").focus();
 }
 
-// Sends text (and the newline if `withNewline`), echoed after the prompt.
+// Sends text (and the newline if `withNewline`). Its echo joins the pane at
+// once and moves to the pane's end when the program reads the line's first
+// byte: a line sent before the program was ready shows after the prompt
+// that reads it, as if it had been typed there.
 function send(text, withNewline) {
   if (run.done || run.inputEnded) return;
   const sent = withNewline ? text + "\n" : text;
+  const bytes = encoder.encode(sent);
   const echo = document.createElement("span");
   echo.className = "echo";
   echo.textContent = sent;
   screen.append(echo);
-  for (const byte of encoder.encode(sent)) run.typed.push(byte);
+  run.typed.push(...bytes);
+  run.echoes.push({ echo, text, unread: bytes.length, read: false });
   wake();
+}
+
+// The next byte sent, -1 once the input has ended, -2 while none waits.
+function takeTyped(current) {
+  if (current.typed.length === 0) return current.inputEnded ? -1 : -2;
+  const sent = current.echoes[0];
+  if (!sent.read) {  // the line's first byte: its echo goes after the prompt that reads it
+    sent.read = true;
+    screen.append(sent.echo);
+    noteDecimalComma(current, sent.text);
+  }
+  if (--sent.unread === 0) current.echoes.shift();
+  return current.typed.shift();
 }
 
 function endInput() {
@@ -137,6 +179,17 @@ function wake() {
   const resolve = run.wake;
   run.wake = null;
   if (resolve) resolve();
+}
+
+// A number written with a decimal comma at the H prompt: the program reads
+// up to the comma, as the console program does, and a note says so.
+const DECIMAL_COMMA = /^\s*([+-]?\d+),(\d+)\s*$/;
+function noteDecimalComma(current, text) {
+  const number = DECIMAL_COMMA.exec(text);
+  if (number && current.tail.endsWith("Type H value of asteroid: ")) {
+    note.textContent = `The comma ends the number, so H was read as ${number[1]}: ` +
+                       `for ${text.trim()}, type ${number[1]}.${number[2]}, with a point.`;
+  }
 }
 
 document.getElementById("typing").addEventListener("submit", (event) => {
@@ -156,7 +209,32 @@ line.addEventListener("keydown", (event) => {
     }
   }
 });
-document.getElementById("end-input").addEventListener("click", () => {
+// A paste of several lines sends each whole line as if typed and sent with
+// Enter, in order; a last piece without a line end stays in the field.
+line.addEventListener("paste", (event) => {
+  const text = event.clipboardData?.getData("text/plain") ?? "";
+  if (!/[\r\n]/.test(text)) return;  // one line: the field takes it as ever
+  event.preventDefault();
+  const lines = (line.value.slice(0, line.selectionStart) + text).split(/\r\n|\r|\n/);
+  line.value = lines.pop() + line.value.slice(line.selectionEnd);
+  for (const piece of lines) send(piece, true);
+});
+
+// The button ends the run, so it asks for a second tap within a few
+// seconds; Ctrl-D, which nobody presses by mistake, ends the input at once.
+let disarmTimer = null;  // set while the button waits for its second tap
+function disarmEnd() {
+  clearTimeout(disarmTimer);
+  disarmTimer = null;
+  endButton.textContent = "End input";
+}
+endButton.addEventListener("click", () => {
+  if (disarmTimer === null) {
+    endButton.textContent = "Tap again to end the input";
+    disarmTimer = setTimeout(disarmEnd, 4000);
+    return;
+  }
+  disarmEnd();
   if (line.value !== "") send(line.value, false);
   line.value = "";
   endInput();
@@ -189,10 +267,15 @@ function keepRelease() {
 const documentParsed = new Promise((resolve) => document.addEventListener("DOMContentLoaded", resolve));
 Promise.all([loadProgram(), documentParsed])
   .then(([program]) => {
-    if (typeof createQuorvast !== "function") throw new LoadFailure(FAILURES.missing("quorvast.js did not load"));
+    if (typeof createQuorvast !== "function") throw new LoadFailure(FAILURES.missing, "quorvast.js did not load");
     document.getElementById("again").addEventListener("click", () => runAgain(program));
     startRun(program);
     keepRelease();
   })
-  .catch((error) => fail(error instanceof LoadFailure ? error.message : FAILURES.damaged));
+  .catch((error) => error instanceof LoadFailure ? fail(error.message, error.detail)
+                                                : fail(FAILURES.damaged, String(error)));
+// Without this script the page says that it needs it, and its controls stay
+// disabled; with it, lines can be typed while the program loads.
+showNotice("Loading the program…", "loading");
+setControlsEnabled(true);
 line.focus();

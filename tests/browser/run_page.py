@@ -16,15 +16,22 @@ usage: run_page.py PAGE_DIR [OPTION...] < input
 --screenshot FILE  the whole page at the end
 --measure          a second, uncached load, and the first prompt's time
 --slow             a slow network (20 kB/s, 400 ms); the lines are sent before
-                   the program has started, and must still reach it
+                   the program has started, and must still reach it; the
+                   pane must then read as when the session is typed again
 --offline          after a first visit, an installability check, the server
                    stopped, and the session in a reload from the page's cache
 --axe FILE         axe-core (FILE: axe.min.js) at every prompt and at the end
---widths DIR       at the end, at 320 to 1280 CSS px: screenshots in DIR, no
+--widths DIR       at the end, at 320 to 1280 CSS px (500 px a desktop window
+                   with its scrollbar, the others phones): screenshots in DIR, no
                    line wrapped, 56 columns without scrolling from 360 px up,
                    44 px touch targets; then Run again brings the input back
 --break KIND       a page that cannot load its program: no-wasm, bad-wasm,
                    no-network, no-webassembly, file (opened from disk)
+--paste            each whole line of the input pasted at once into the field
+--end-button       the input ended with the End input button: one tap must
+                   not end it, the second must
+--no-javascript    no session: the page without JavaScript says it needs it,
+                   shows no loading notice, and its controls are disabled
 --kept FAILURE     after a first visit (answers marked no-cache), the server
                    fails, and the session runs from the kept release:
                    502 (every answer) or 404-wasm (the program's file)
@@ -118,6 +125,8 @@ for argument in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic"
                  "--window-size=800,600"):
     chrome.add_argument(argument)
 chrome.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+if "--no-javascript" in options:
+    chrome.add_experimental_option("prefs", {"profile.managed_default_content_settings.javascript": 2})
 driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=chrome)
 # Requests so far, but for those the browser makes when it likes (the icons
 # and the manifest).
@@ -153,7 +162,15 @@ def shows_failure():
     sentence = wait.until(lambda d: d.execute_script("return window.quorvastFailure"))
     print(sentence)
     uncaught = [entry["message"] for entry in driver.get_log("browser") if "Uncaught" in entry["message"]]
-    return 3 if uncaught or driver.execute_script(CONTROLS) != [True] * 3 else 0
+    for_developers = broken != "file" and "make" in sentence  # a visitor builds nothing
+    return 3 if uncaught or for_developers or driver.execute_script(CONTROLS) != [True] * 3 else 0
+
+
+def without_javascript():
+    driver.get(URL)
+    shown = driver.find_element(By.TAG_NAME, "main").text
+    disabled = [driver.find_element(By.ID, id).get_attribute("disabled") for id in ("line", "enter", "end-input")]
+    return 0 if "needs JavaScript" in shown and "Loading" not in shown and all(disabled) else 3
 
 
 def axe(state):
@@ -174,6 +191,38 @@ def offline_reload():
     server.server_close()
     driver.refresh()
     wait.until(lambda d: d.execute_script(FIRST_PROMPT))
+
+
+*lines, last = INPUT.decode("utf-8").split("\n")  # last: "" when the input ends with a newline
+PANE = "return document.getElementById('screen').textContent"
+
+
+def type_session(field):
+    """Types the input a line at a time, or pastes its whole lines at once;
+    ends the input with Ctrl-D, or the End input button, tapped twice."""
+    done = lambda: driver.execute_script("return window.quorvastRun.done")  # noqa: E731
+    ctrl_d = lambda: ActionChains(driver).key_down(Keys.CONTROL).send_keys("d").key_up(Keys.CONTROL).perform()  # noqa: E731
+    if "--paste" in options:
+        driver.execute_script("const data = new DataTransfer(); data.setData('text/plain', arguments[1]);"
+                              "arguments[0].dispatchEvent(new ClipboardEvent('paste', { clipboardData: data }));",
+                              field, "".join(line + "\n" for line in lines))
+    for line in [] if "--paste" in options else lines:
+        if done():
+            break
+        axe("at a prompt")
+        field.send_keys(line + Keys.ENTER)
+    if last and not done():
+        field.send_keys(last)
+        ctrl_d()  # sends the line without a newline
+    if "--end-button" in options and not done():
+        driver.find_element(By.ID, "end-input").click()
+        time.sleep(0.5)
+        if done():
+            problems.append("one tap on End input ended the run")
+        driver.find_element(By.ID, "end-input").click()
+    elif not done():
+        ctrl_d()  # on an empty line: the input ends
+    wait.until(lambda d: done())
 
 
 def visit_until_kept(url):
@@ -214,8 +263,9 @@ def release_problems(next_dir):
 def widths(folder):
     """The page at phone to desktop widths, after the run."""
     os.makedirs(folder, exist_ok=True)
-    for width in (320, 360, 390, 768, 1280):
-        cdp("Emulation.setDeviceMetricsOverride", width=width, height=844, deviceScaleFactor=1, mobile=width < 768)
+    for width in (320, 360, 390, 500, 768, 1280):
+        cdp("Emulation.setDeviceMetricsOverride", width=width, height=844, deviceScaleFactor=1,
+            mobile=width < 768 and width != 500)
         shape = driver.execute_script("""
             const screen = document.getElementById("screen"), range = document.createRange();
             range.selectNodeContents(screen);
@@ -245,6 +295,8 @@ try:
     wait = WebDriverWait(driver, 60 if "--slow" in options else 20)
     if broken:
         sys.exit(shows_failure())
+    if "--no-javascript" in options:
+        sys.exit(without_javascript())
     if option("--release"):
         problems = release_problems(option("--release"))
         print("\n".join(problems))
@@ -270,23 +322,24 @@ try:
         wait.until(lambda d: d.execute_script(FIRST_PROMPT))
     requests_at_load = driver.execute_script(REQUESTS)
     field = driver.find_element(By.ID, "line")
-    done = lambda: driver.execute_script("return window.quorvastRun.done")  # noqa: E731
-    ctrl_d = lambda: ActionChains(driver).key_down(Keys.CONTROL).send_keys("d").key_up(Keys.CONTROL).perform()  # noqa: E731
-
     if "--slow" in options and driver.execute_script("return window.quorvastRun.output.length"):
         problems.append("the program had started before the first line was sent")
-    *lines, last = INPUT.decode("utf-8").split("\n")  # last: "" when the input ends with a newline
-    for line in lines:
-        if done():
-            break
-        axe("at a prompt")
-        field.send_keys(line + Keys.ENTER)
-    if not done():
-        if last:
-            field.send_keys(last)
-            ctrl_d()  # sends the line without a newline
-        ctrl_d()  # on an empty line: the input ends
-    wait.until(lambda d: done())
+    if not any(node["role"]["value"] == "status" for node in cdp("Accessibility.getFullAXTree")["nodes"]):
+        problems.append("no status region before the end")
+    type_session(field)
+    if "--slow" in options:  # the same session typed once the program is there
+        pane = driver.execute_script(PANE)
+        driver.find_element(By.ID, "again").click()
+        wait.until(lambda d: d.execute_script(FIRST_PROMPT))
+        type_session(field)
+        if driver.execute_script(PANE) != pane:
+            problems.append("lines sent while loading show otherwise than lines typed later")
+    outcome = driver.execute_script("return document.querySelector('[role=status]')?.innerText ?? ''")
+    if "exit status %d" % driver.execute_script("return window.quorvastRun.status") not in outcome:
+        problems.append("the status region does not give the exit status")
+    comma = re.match(r"\s*([+-]?\d+),(\d+)\s*$", (lines + [last, ""])[1])  # at the H prompt
+    if comma and ("read as %s" % comma[1] not in outcome or "%s.%s" % comma.groups() not in outcome):
+        problems.append("no note on the decimal comma: %r" % outcome)
     axe("after the end")
     if driver.execute_script(CONTROLS) != [True] * 3 or driver.switch_to.active_element.get_attribute("id") != "again":
         problems.append("after the end, the input is not disabled or Run again has not the focus")
