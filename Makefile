@@ -8,7 +8,7 @@ SHELL := bash
 NEED = @setup/need
 LINUX_PLATFORMS = linux-aarch64 linux-armhf linux-i686
 
-.PHONY: run release install uninstall package package-test bench test test-big sanitize coverage fuzz lint windows windows-installer windows-test $(LINUX_PLATFORMS) cross cross-test web web-serve web-test bench-web diagram dist dist-reproducible clean
+.PHONY: run release install uninstall package package-test bench test test-big sanitize coverage fuzz lint windows windows-installer windows-test $(LINUX_PLATFORMS) cross cross-test web web-serve web-test bench-web diagram dist dist-reproducible site site-serve clean
 
 # Only the program shows: make adds no error line when it exits 1, so its
 # own message stays the last line. So does setup/need's command line when
@@ -33,10 +33,15 @@ PREFIX ?= /usr/local
 install: release
 	cmake --install build/release --prefix "$(PREFIX)" --component program && cmake --install build/release --prefix "$(PREFIX)" --component license
 
-# Removes the files the last make install put under PREFIX (CMake lists
-# them in build/release/install_manifest_*.txt), and the doc folder it made.
-uninstall:
-	@awk 1 build/release/install_manifest_*.txt 2>/dev/null | grep -F "$(abspath $(PREFIX))/" | xargs -r -d '\n' rm -fv
+# Removes the files make install puts under PREFIX, and the doc folder it
+# made. Which files they are comes from installing into an empty folder, so
+# nothing kept in build/ is needed: it works after make clean too.
+uninstall: release
+	@list=$$(mktemp -d) && trap 'rm -rf "$$list"' EXIT && \
+	  for component in program license; do \
+	    DESTDIR=$$list cmake --install build/release --prefix "$(abspath $(PREFIX))" --component $$component >/dev/null; \
+	  done && \
+	  (cd "$$list" && find . -type f -printf '/%P\n') | xargs -r -d '\n' rm -fv
 	@[ ! -d "$(PREFIX)/share/doc/quorvast" ] || find "$(PREFIX)/share/doc/quorvast" -depth -type d -empty -delete
 
 # The Debian package: dist/quorvast_<version>_amd64.deb
@@ -46,7 +51,8 @@ package: release
 	mkdir -p dist && cp build/release/package/quorvast_*.deb dist/
 
 # The install layout, man page and Debian package, installed and removed
-# again system-wide (run as root).
+# again system-wide (run as root), from a copy of the tree in a folder of
+# its own: dist/ and earlier installs stay as they are.
 package-test:
 	$(NEED) build package
 	bash tests/package_checks.sh
@@ -182,11 +188,23 @@ dist: release cross windows-installer web
 	$(NEED) package dist $(if $(SIGN_CERT)$(GPG_KEY),sign)
 	bash packaging/dist.sh
 
-# Two make dist runs from two fresh clones give the same bytes; signed with
-# throwaway keys, the signatures verify.
-dist-reproducible:
-	$(NEED) reproducible sign
+# Two make site runs (with make dist) from two fresh clones give the same
+# bytes; the site's crawl, axe and Lighthouse; signed with throwaway keys,
+# the signatures verify.
+dist-reproducible: tests/browser/node_modules
+	$(NEED) reproducible sign site web-test
 	bash tests/reproducible_dist.sh
+
+# The web site to upload: the landing page, the downloads with their sums,
+# install and remove, the manual, the README and this guide, the page
+# itself; build/site/, the same bytes from the same release folder.
+site: dist
+	$(NEED) site
+	/usr/bin/python3 doc/make_site.py build/site
+
+site-serve: site
+	@echo "Quorvast's site: http://127.0.0.1:$(PORT)/ (Ctrl-C stops the server)"
+	@python3 -m http.server $(PORT) --bind 127.0.0.1 --directory build/site
 
 clean:
 	rm -rf build dist

@@ -5,6 +5,8 @@ include(GNUInstallDirs)
 configure_file(doc/quorvast.1.in ${PROJECT_BINARY_DIR}/quorvast.1 @ONLY)
 fill_in_identity(${PROJECT_SOURCE_DIR}/README.md ${PROJECT_BINARY_DIR}/README.md)
 fill_in_identity(${PROJECT_SOURCE_DIR}/doc/copyright ${PROJECT_BINARY_DIR}/copyright)
+# What the Windows zip and installer ship as README.txt.
+configure_file(doc/windows-readme.txt ${PROJECT_BINARY_DIR}/README.txt @ONLY)
 
 # Debian wants the man page and the changelog compressed, reproducibly (-n).
 set(compressed_man ${PROJECT_BINARY_DIR}/quorvast.1.gz)

@@ -28,9 +28,18 @@ configure_file(resources/quorvast.ico ${page_dir}/favicon.ico COPYONLY)
 foreach(icon IN ITEMS 192 512 maskable-192 maskable-512)
   configure_file(resources/quorvast-${icon}.png ${page_dir}/icon-${icon}.png COPYONLY)
 endforeach()
-configure_file(LICENSE ${page_dir}/LICENSE COPYONLY)
-fill_in_identity(${PROJECT_SOURCE_DIR}/README.md ${page_dir}/README.md)
+configure_file(LICENSE ${page_dir}/LICENSE.txt COPYONLY)
 configure_file(doc/diameters.svg ${page_dir}/diameters.svg COPYONLY)
+# The README as a page of its own, its pictures and links pointed at the
+# page's folder, the development guide at the site's.
+fill_in_identity(${PROJECT_SOURCE_DIR}/README.md ${PROJECT_BINARY_DIR}/README.md)
+add_custom_command(OUTPUT ${page_dir}/README.html
+  COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/doc/markdown_page.py ${PROJECT_BINARY_DIR}/README.md
+          ${page_dir}/README.html "Quorvast: README" resources/quorvast-32.png=icon-192.png
+          doc/diameters.svg=diameters.svg resources/web-page.png= LICENSE=LICENSE.txt
+          doc/development.md=${QUORVAST_HOMEPAGE}development.html
+  DEPENDS ${PROJECT_BINARY_DIR}/README.md doc/markdown_page.py
+  COMMENT "Writing the page's README")
 
 # The worker's cache is named for the release: the version and a hash of
 # every other file of the page, so that any change to the page is a new
@@ -39,6 +48,6 @@ add_custom_command(OUTPUT ${page_dir}/service-worker.js
   COMMAND ${CMAKE_COMMAND} -D PAGE_DIR=${page_dir} -D VERSION=${PROJECT_VERSION}
           -D TEMPLATE=${PROJECT_SOURCE_DIR}/src/web/service-worker.js -P ${PROJECT_SOURCE_DIR}/cmake/page_release.cmake
   DEPENDS quorvast_page src/web/service-worker.js cmake/page_release.cmake ${page_dir}/index.html
-          ${page_dir}/page.js ${page_dir}/page.css ${page_dir}/manifest.webmanifest ${page_dir}/README.md
+          ${page_dir}/page.js ${page_dir}/page.css ${page_dir}/manifest.webmanifest ${page_dir}/README.html
   COMMENT "Naming the page's release")
 add_custom_target(page_release ALL DEPENDS ${page_dir}/service-worker.js)

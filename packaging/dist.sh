@@ -63,7 +63,7 @@ name=quorvast-$version-windows-x86_64
 mkdir -p "$stage/$name"
 cp build/windows/quorvast.exe "$stage/$name/"
 sign "$stage/$name/quorvast.exe"
-sed 's/$/\r/' build/windows/README.md >"$stage/$name/README.txt"
+sed 's/$/\r/' build/windows/README.txt >"$stage/$name/README.txt"
 sed 's/$/\r/' LICENSE >"$stage/$name/LICENSE.txt"
 packaging/windows_installer.sh "$stage/$name/quorvast.exe" "dist/$name.msi" "$version"
 sign "dist/$name.msi"

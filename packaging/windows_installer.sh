@@ -15,7 +15,7 @@
 #
 # usage: windows_installer.sh QUORVAST.EXE OUTPUT.msi VERSION [README]
 # (the checks build a raised VERSION to try an upgrade; README, by default
-# the one the Windows build filled in, is the text shipped as README.txt)
+# the one the Windows build filled in, is shipped as README.txt)
 set -euo pipefail
 source=$(cd "$(dirname "$0")/.." && pwd)
 exe=$(realpath "$1") out=$(realpath -m "$2")
@@ -25,7 +25,7 @@ export TZ=UTC
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 
-readme=${4:-$source/build/windows/README.md}
+readme=${4:-$source/build/windows/README.txt}
 cp "$exe" "$stage/quorvast.exe"
 cp "$source/resources/quorvast.ico" "$source/packaging/quorvast.wxs" "$stage/"
 sed 's/$/\r/' "$readme" >"$stage/README.txt"

@@ -146,8 +146,8 @@ if [ -n "${msi:-}" ]; then  # a newer version replaces the installed one; uninst
   # installs over the first and replaces the README.
   bash "$here/../packaging/windows_installer.sh" "$built" "$work/same.msi" "$version"
   check "rebuilt unchanged, the same bytes" cmp -s "$msi" "$work/same.msi"
-  sed '0,/Quorvast/s//QuorvasT/' "$(dirname "$built")/README.md" >"$work/README.md"
-  bash "$here/../packaging/windows_installer.sh" "$built" "$work/changed.msi" "$version" "$work/README.md"
+  sed '0,/Quorvast/s//QuorvasT/' "$(dirname "$built")/README.txt" >"$work/README.txt"
+  bash "$here/../packaging/windows_installer.sh" "$built" "$work/changed.msi" "$version" "$work/README.txt"
   revision() { msiinfo suminfo "$1" | grep 'Revision number'; }
   check "a changed README, a new package code" test "$(revision "$msi")" != "$(revision "$work/changed.msi")"
   check "the changed package installs over the first" "${runner[@]}" msiexec /i "$work/changed.msi" /qn

@@ -11,7 +11,7 @@
 const CACHE = "quorvast-@RELEASE@";
 const FILES = ["./", "index.html", "page.js", "page.css", "quorvast.js", "quorvast.wasm", "manifest.webmanifest",
                "favicon.ico", "icon-192.png", "icon-512.png", "icon-maskable-192.png", "icon-maskable-512.png",
-               "LICENSE", "README.md", "diameters.svg"];
+               "LICENSE.txt", "README.html", "diameters.svg"];
 
 self.addEventListener("install", (event) => {
   const fresh = FILES.map((file) => new Request(file, { cache: "reload" }));

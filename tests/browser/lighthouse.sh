@@ -4,9 +4,11 @@
 # `make web-serve` serves it, on Lighthouse's default mobile profile. Prints
 # each category's score out of 100, and fails when one is under MIN.
 #
-# usage: lighthouse.sh PAGE_DIR MIN CATEGORY...   (accessibility, best-practices, seo, performance)
+# usage: lighthouse.sh PAGE_DIR[/PAGE.html] MIN CATEGORY...
+# (CATEGORY: accessibility, best-practices, seo, performance)
 set -euo pipefail
-page=$1 min=$2
+page=$1 min=$2 path=""
+[ -f "$page" ] && path=${page##*/} page=$(dirname "$page")
 shift 2
 here=$(cd "$(dirname "$0")" && pwd)
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
@@ -18,7 +20,7 @@ python3 -c "import socket, time
 for _ in range(100):
     try: socket.create_connection(('127.0.0.1', $port)); break
     except OSError: time.sleep(0.1)"
-CHROME_PATH=/usr/bin/chromium "$here/node_modules/.bin/lighthouse" "http://127.0.0.1:$port/" --quiet \
+CHROME_PATH=/usr/bin/chromium "$here/node_modules/.bin/lighthouse" "http://127.0.0.1:$port/$path" --quiet \
   --only-categories="$(IFS=,; echo "$*")" --chrome-flags="--headless --no-sandbox --disable-gpu" \
   --output=json --output-path="$report"
 node -e '

@@ -32,6 +32,11 @@ usage: run_page.py PAGE_DIR [OPTION...] < input
                    not end it, the second must
 --no-javascript    no session: the page without JavaScript says it needs it,
                    shows no loading notice, and its controls are disabled
+--site             no session: PAGE_DIR is the web site (make site); a crawl
+                   from its landing page finds every link and image inside
+                   it, axe (with --axe) finds nothing on any page, and the
+                   download page lists every release file once with the sum
+                   that SHA256SUMS has
 --kept FAILURE     after a first visit (answers marked no-cache), the server
                    fails, and the session runs from the kept release:
                    502 (every answer) or 404-wasm (the program's file)
@@ -225,6 +230,30 @@ def type_session(field):
     wait.until(lambda d: done())
 
 
+def site_problems():
+    found, seen, queue = [], set(), ["index.html"]
+    while queue:
+        path = queue.pop()
+        path = path + "index.html" if path.endswith("/") or not path else path
+        if path in seen:
+            continue
+        seen.add(path)
+        if not os.path.isfile(os.path.join(page_dir, path)):
+            found.append("a link or image to nothing: " + path)
+        elif path.endswith(".html"):
+            driver.get(URL + path)
+            axe(path)
+            queue += [target[len(URL):].split("#")[0] for target in driver.execute_script(
+                "return [...document.querySelectorAll('a[href], img[src], link[href]')].map(e => e.href || e.src)")
+                if target.startswith(URL)]
+    driver.get(URL + "download.html")
+    listed = sorted(driver.execute_script("return [...document.querySelectorAll('tbody tr')]"
+                                          ".map(row => row.cells[4].textContent + '  ' + row.cells[0].textContent)"))
+    if listed != sorted(open(os.path.join(page_dir, "download", "SHA256SUMS")).read().splitlines()):
+        found.append("the download page's files and sums are not those of SHA256SUMS")
+    return found + problems
+
+
 def visit_until_kept(url):
     driver.get(url)
     wait.until(lambda d: d.execute_script(FIRST_PROMPT + " && !!navigator.serviceWorker.controller"))
@@ -297,6 +326,10 @@ try:
         sys.exit(shows_failure())
     if "--no-javascript" in options:
         sys.exit(without_javascript())
+    if "--site" in options:
+        problems = site_problems()
+        print("\n".join(problems))
+        sys.exit(3 if problems else 0)
     if option("--release"):
         problems = release_problems(option("--release"))
         print("\n".join(problems))

@@ -1,0 +1,55 @@
+#!/usr/bin/python3
+"""Turns a Markdown document (the README, the development guide) into an HTML
+page with Debian's python3-markdown, its links and images pointed where the
+page's folder has them. The web page's folder and the site both use it.
+
+usage: markdown_page.py INPUT OUTPUT TITLE [STYLESHEET] [FROM=TO ...]
+FROM=TO sends a link or image from FROM to TO; an empty TO drops an image
+(and makes a link plain text).
+"""
+import html
+import re
+import sys
+
+import markdown
+
+READABLE = ("body { max-width: 46rem; margin: 0 auto; padding: 0.5rem 1rem; font-family: system-ui, sans-serif; "
+            "line-height: 1.5; color: #222; background: #fff; } img { max-width: 100%; height: auto; } "
+            "pre { overflow-x: auto; background: #f4f4f4; padding: 0.5rem; } table { border-collapse: collapse; } "
+            "th, td { border: 1px solid #bbb; padding: 0.2rem 0.4rem; text-align: left; } a { color: #0645ad; }")
+
+
+def body(text, links):
+    """The document's HTML, headings with ids for the links within it."""
+    fragment = markdown.markdown(text, extensions=["tables", "fenced_code", "toc"], output_format="html")
+
+    def point(match):
+        attribute, target = match[1], html.unescape(match[2])
+        if target not in links:
+            return match[0]
+        return '%s="%s"' % (attribute, html.escape(links[target]))
+    fragment = re.sub(r'(href|src)="([^"]*)"', point, fragment)
+    fragment = re.sub(r'<img [^>]*src=""[^>]*>', "", fragment)  # images sent nowhere
+    return re.sub(r'<a href="">(.*?)</a>', r"\1", fragment)
+
+
+def page(title, content, stylesheet=None, description="", top=""):
+    """A whole page: `stylesheet` linked, or the plain readable style inline."""
+    style = '<link rel="stylesheet" href="%s">' % stylesheet if stylesheet else "<style>%s</style>" % READABLE
+    meta = '<meta name="description" content="%s">\n' % html.escape(description) if description else ""
+    return ('<!DOCTYPE html>\n<html lang="en">\n<head>\n<meta charset="utf-8">\n'
+            '<meta name="viewport" content="width=device-width, initial-scale=1">\n'
+            "<title>%s</title>\n%s%s\n</head>\n<body>\n%s<main>\n%s\n</main>\n</body>\n</html>\n"
+            % (html.escape(title), meta, style, top, content))
+
+
+def main():
+    source, output, title, *rest = sys.argv[1:]
+    stylesheet = rest.pop(0) if rest and "=" not in rest[0] else None
+    links = dict(pair.split("=", 1) for pair in rest)
+    with open(source, encoding="utf-8") as text, open(output, "w", encoding="utf-8") as out:
+        out.write(page(title, body(text.read(), links), stylesheet))
+
+
+if __name__ == "__main__":
+    main()
