@@ -26,9 +26,9 @@ set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/quorvast)
 install(TARGETS quorvast RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
 install(FILES ${compressed_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT program)
 install(FILES ${PROJECT_BINARY_DIR}/README.md ${compressed_changelog} DESTINATION ${doc_dir} COMPONENT program)
-# The README shows the diameter picture, the icon previews and the web page,
-# and links the development guide; they go beside it so its links hold.
-install(FILES resources/quorvast-16.png resources/quorvast-32.png resources/web-page.png
+# The README shows the icon and the diameter picture, and links the
+# development guide; they go beside it so its links hold.
+install(FILES resources/quorvast-32.png
         DESTINATION ${doc_dir}/resources COMPONENT program)
 install(FILES doc/diameters.svg doc/development.md DESTINATION ${doc_dir}/doc COMPONENT program)
 install(FILES LICENSE DESTINATION ${doc_dir} COMPONENT license)

@@ -36,7 +36,7 @@ fill_in_identity(${PROJECT_SOURCE_DIR}/README.md ${PROJECT_BINARY_DIR}/README.md
 add_custom_command(OUTPUT ${page_dir}/README.html
   COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/doc/markdown_page.py ${PROJECT_BINARY_DIR}/README.md
           ${page_dir}/README.html "Quorvast: README" resources/quorvast-32.png=icon-192.png
-          doc/diameters.svg=diameters.svg resources/web-page.png= LICENSE=LICENSE.txt
+          doc/diameters.svg=diameters.svg LICENSE=LICENSE.txt
           doc/development.md=${QUORVAST_HOMEPAGE}development.html
   DEPENDS ${PROJECT_BINARY_DIR}/README.md doc/markdown_page.py
   COMMENT "Writing the page's README")

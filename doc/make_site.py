@@ -161,8 +161,7 @@ def main():
     for source, target in (("doc/site.css", "site.css"), ("doc/diameters.svg", "diameters.svg"),
                            ("doc/diameters.svg", "doc/diameters.svg"), ("LICENSE", "LICENSE.txt"),
                            ("doc/changelog", "changelog.txt"), ("resources/quorvast.ico", "favicon.ico"),
-                           ("resources/quorvast-32.png", "resources/quorvast-32.png"),
-                           ("resources/web-page.png", "resources/web-page.png")):
+                           ("resources/quorvast-32.png", "resources/quorvast-32.png")):
         os.makedirs(os.path.dirname(os.path.join(site, target)), exist_ok=True)
         shutil.copyfile(source, os.path.join(site, target))
     manual = subprocess.run(["mandoc", "-Thtml", "-Ofragment", "build/release/quorvast.1"], capture_output=True,

@@ -25,9 +25,10 @@ def body(text, links):
 
     def point(match):
         attribute, target = match[1], html.unescape(match[2])
-        if target not in links:
+        path, hash_, fragment = target.partition("#")
+        if path not in links:
             return match[0]
-        return '%s="%s"' % (attribute, html.escape(links[target]))
+        return '%s="%s"' % (attribute, html.escape(links[path] + hash_ + fragment if links[path] else ""))
     fragment = re.sub(r'(href|src)="([^"]*)"', point, fragment)
     fragment = re.sub(r'<img [^>]*src=""[^>]*>', "", fragment)  # images sent nowhere
     return re.sub(r'<a href="">(.*?)</a>', r"\1", fragment)

@@ -44,7 +44,7 @@ for platform in release:x86_64 linux-aarch64:aarch64 linux-armhf:armhf linux-i68
   build=build/${platform%%:*} name=quorvast-$version-linux-${platform#*:}
   mkdir -p "$stage/$name/resources" "$stage/$name/doc"
   cp "$build/quorvast" "$build/quorvast.1" "$build/README.md" LICENSE "$stage/$name/"
-  cp resources/quorvast-16.png resources/quorvast-32.png resources/web-page.png "$stage/$name/resources/"
+  cp resources/quorvast-32.png "$stage/$name/resources/"
   cp doc/diameters.svg doc/development.md "$stage/$name/doc/"
   pack_tar "$name" "dist/$name.tar.gz"
   (cd "$build" && cpack >/dev/null)

@@ -23,7 +23,7 @@ make install PREFIX="$prefix" >/dev/null 2>&1
 check "statically linked release binary" bash -c "file -L build/release/quorvast | grep -q 'statically linked'"
 installed="bin/quorvast share/doc/quorvast/LICENSE share/doc/quorvast/README.md share/doc/quorvast/changelog.gz
 share/doc/quorvast/doc/development.md share/doc/quorvast/doc/diameters.svg
-share/doc/quorvast/resources/quorvast-16.png share/doc/quorvast/resources/quorvast-32.png share/doc/quorvast/resources/web-page.png share/man/man1/quorvast.1.gz"
+share/doc/quorvast/resources/quorvast-32.png share/man/man1/quorvast.1.gz"
 check "installs exactly: $installed" bash -c "[ \"\$(cd '$prefix' && find . -type f | sed 's|^./||' | sort | xargs)\" = '$(echo $installed)' ]"
 check "the installed README's images are installed" bash -c "cd '$prefix/share/doc/quorvast' &&
   grep -o 'src=\"[^\"]*\"' README.md | cut -d'\"' -f2 | xargs ls"
