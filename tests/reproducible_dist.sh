@@ -28,7 +28,7 @@ for deb in "$a"/*.deb; do
 done
 fail() { echo "$*"; exit 1; }
 version=$(sed -n 's/^project(quorvast VERSION \([^ ]*\).*/\1/p' "$source/CMakeLists.txt")
-diff <(tar -tzf "$a/quorvast-$version.tar.gz" | sed 's|^[^/]*/||' | grep -v '/$' | sort) \
+diff <(tar -tzf "$a/quorvast-$version.tar.gz" | sed 's|^[^/]*/||' | grep -v -e '/$' -e '^$' | sort) \
   <(git -C "$work/first/quorvast" ls-files | sort) || fail "the source tarball holds other files than git ls-files"
 unzip -p "$a"/*-windows-x86_64.zip '*/README.txt' >"$work/zip-readme.txt"
 (cd "$work" && msiextract -C msi "$a"/*.msi >/dev/null) && cp "$(find "$work/msi" -name README.txt)" "$work/msi-readme.txt"
