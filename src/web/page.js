@@ -76,7 +76,7 @@ function startRun(program) {
 function runAgain(program) {
   run = window.quorvastRun = newRun();
   screen.textContent = "";
-  note.textContent = "";
+  for (const said of ["note", "complaint", "exit-status"]) document.getElementById(said).textContent = "";
   startRun(program);
   line.focus();
 }
