@@ -88,8 +88,9 @@ from selenium.webdriver.support.ui import WebDriverWait  # noqa: E402
 page_dir, options = sys.argv[1], sys.argv[2:]
 option = lambda name: options[options.index(name) + 1] if name in options else None  # noqa: E731
 broken = option("--break")
+scratch = tempfile.mkdtemp()  # copies of pages; removed at the end
 if broken in ("no-wasm", "bad-wasm"):  # a copy of the page whose program is missing or cut short
-    page_dir = shutil.copytree(page_dir, os.path.join(tempfile.mkdtemp(), "page"))
+    page_dir = shutil.copytree(page_dir, os.path.join(scratch, "page"))
     wasm = os.path.join(page_dir, "quorvast.wasm")
     os.truncate(wasm, os.path.getsize(wasm) // 2) if broken == "bad-wasm" else os.remove(wasm)
 
@@ -175,7 +176,8 @@ def without_javascript():
     driver.get(URL)
     shown = driver.find_element(By.TAG_NAME, "main").text
     disabled = [driver.find_element(By.ID, id).get_attribute("disabled") for id in ("line", "enter", "end-input")]
-    return 0 if "needs JavaScript" in shown and "Loading" not in shown and all(disabled) else 3
+    return [] if "needs JavaScript" in shown and "Loading" not in shown and all(disabled) else [
+        "without JavaScript: no sentence, a loading notice, or controls enabled"]
 
 
 def axe(state):
@@ -262,7 +264,7 @@ def visit_until_kept(url):
 def release_problems(next_dir):
     """Two loads after a newer release replaced this one on the server."""
     found = []
-    aged = shutil.copytree(page_dir, os.path.join(tempfile.mkdtemp(), "page"))
+    aged = shutil.copytree(page_dir, os.path.join(scratch, "aged"))
     month_ago = time.time() - 30 * 86400
     for name in os.listdir(aged):
         os.utime(os.path.join(aged, name), (month_ago, month_ago))
@@ -324,16 +326,13 @@ try:
     wait = WebDriverWait(driver, 60 if "--slow" in options else 20)
     if broken:
         sys.exit(shows_failure())
-    if "--no-javascript" in options:
-        sys.exit(without_javascript())
-    if "--site" in options:
-        problems = site_problems()
-        print("\n".join(problems))
-        sys.exit(3 if problems else 0)
-    if option("--release"):
-        problems = release_problems(option("--release"))
-        print("\n".join(problems))
-        sys.exit(3 if problems else 0)
+    # The modes without a session: each gives its problems.
+    for mode, check in (("--no-javascript", without_javascript), ("--site", site_problems),
+                        ("--release", lambda: release_problems(option("--release")))):
+        if mode in options:
+            problems = check()
+            print("\n".join(problems))
+            sys.exit(3 if problems else 0)
     if option("--kept"):
         Server.cache_control = "no-cache"
         visit_until_kept(URL)
@@ -398,4 +397,5 @@ try:
 finally:
     driver.quit()
     server.shutdown()
+    shutil.rmtree(scratch, ignore_errors=True)
 sys.exit(status)
