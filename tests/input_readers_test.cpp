@@ -82,6 +82,11 @@ const NumberCase NUMBERS[] = {
     {std::string(330, '0') + "1e309\n", INF, "\n", NONE},
     {"0." + std::string(330, '0') + "1e-1\n", 0.0F, "\n", NONE},
     {"0." + std::string(300, '0') + "1e610\n", INF, "\n", NONE},
+    // Only the first non-zero digit places the value: a late one far down a
+    // long fraction changes neither an overflow (about 1e319) nor an
+    // underflow (about 1e-325).
+    {"0.1" + std::string(339, '0') + "1e320\n", INF, "\n", NONE},
+    {"0.1" + std::string(339, '0') + "1e-324\n", 0.0F, "\n", NONE},
     {"-0", -0.0F, "", ENDED},  // zeros keep their sign
     {"-1e-50\n", -0.0F, "\n", NONE},
     {"-0.0e7\n", -0.0F, "\n", NONE},

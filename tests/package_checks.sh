@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Checks what users get: the static release binary, the install layout, the
-# man page, and the Debian package (lintian, install, run, remove).
+# Checks what users get: the committed icons, the static release binary,
+# the install layout, the man page, and the Debian package (lintian,
+# install, run, remove).
 # Installs and removes the package system-wide: meant for CI, run as root.
 # Builds in a copy of the tree in a folder of its own, so that dist/ and the
 # tree's own builds and installs are left alone.
@@ -19,6 +20,8 @@ check() {  # check NAME COMMAND...
 version=$(sed -n 's/^project(quorvast VERSION \([^ ]*\).*/\1/p' CMakeLists.txt)
 contact=$(sed -n 's/^contact = //p' identity.conf) homepage=$(sed -n 's/^homepage = //p' identity.conf)
 prefix=$stage/prefix
+check "the committed icons are what resources/make_icon.py draws" bash -c "mkdir '$stage/icons' &&
+  python3 resources/make_icon.py '$stage/icons' && cd '$stage/icons' && for f in *; do cmp \"\$f\" '$stage/tree/resources/'\"\$f\" || exit 1; done"
 make install PREFIX="$prefix" >/dev/null 2>&1
 check "statically linked release binary" bash -c "file -L build/release/quorvast | grep -q 'statically linked'"
 installed="bin/quorvast share/doc/quorvast/LICENSE share/doc/quorvast/README.md share/doc/quorvast/changelog.gz
