@@ -39,9 +39,9 @@ install: release
 uninstall: release
 	@list=$$(mktemp -d) && trap 'rm -rf "$$list"' EXIT && \
 	  for component in program license; do \
-	    DESTDIR=$$list cmake --install build/release --prefix "$(abspath $(PREFIX))" --component $$component >/dev/null; \
+	    DESTDIR=$$list cmake --install build/release --prefix "$$(realpath -m "$(PREFIX)")" --component $$component >/dev/null; \
 	  done && \
-	  (cd "$$list" && find . -type f -printf '/%P\n') | xargs -r -d '\n' rm -fv
+	  (cd "$$list" && find . -type f -printf '/%P\0') | xargs -r -0 rm -fv
 	@[ ! -d "$(PREFIX)/share/doc/quorvast" ] || find "$(PREFIX)/share/doc/quorvast" -depth -type d -empty -delete
 
 # The Debian package: dist/quorvast_<version>_amd64.deb
@@ -114,12 +114,11 @@ windows:
 	cmake --preset windows
 	cmake --build --preset windows --parallel $(JOBS)
 
-# The Windows installer, reproducibly: build/windows/quorvast-<version>-windows-x86_64.msi
-VERSION = $(shell sed -n 's/^project.quorvast VERSION \([^ ]*\).*/\1/p' CMakeLists.txt)
-MSI = build/windows/quorvast-$(VERSION)-windows-x86_64.msi
+# The Windows installer, reproducibly: build/windows/quorvast.msi
+MSI = build/windows/quorvast.msi
 windows-installer: windows
 	$(NEED) windows-installer
-	packaging/windows_installer.sh build/windows/quorvast.exe $(MSI) $(VERSION)
+	packaging/windows_installer.sh build/windows/quorvast.exe $(MSI)
 
 # The Windows executable's icon and DLLs; the installer installs it, and the
 # installed program runs every transcript under wine; upgrade and uninstall.
@@ -146,7 +145,7 @@ web:
 	$(NEED) build web
 	cmake --preset wasm
 	cmake --build --preset wasm --parallel $(JOBS)
-	rm -rf build/web && cp -r build/wasm/page build/web
+	rm -rf build/web && mkdir build/web && cp build/wasm/page/* build/web/
 
 # Serves the page on this machine only.
 PORT ?= 8000
@@ -183,24 +182,32 @@ diagram: release
 # Everything a release page offers, in dist/: the source, a tarball per
 # Linux platform, the Debian packages, the Windows zip and installer, the web page's zip,
 # SHA256SUMS. Signed where keys are given: SIGN_CERT=cert.pem SIGN_KEY=key.pem
-# (quorvast.exe and the .msi), GPG_KEY=id (SHA256SUMS.asc).
-dist: release cross windows-installer web
+# [SIGN_TIMESTAMP_URL=address] (quorvast.exe and the .msi), GPG_KEY=id
+# (SHA256SUMS.asc and the key's public half). From committed sources only:
+# it refuses a tree with changes, unless DIST_ALLOW_CHANGES=1.
+dist:
+	$(NEED) dist
+	@bash packaging/dist.sh --check-sources
+	@$(MAKE) --no-print-directory release cross windows-installer web
 	$(NEED) package dist $(if $(SIGN_CERT)$(GPG_KEY),sign)
 	bash packaging/dist.sh
 
-# Two make site runs (with make dist) from two fresh clones give the same
-# bytes; the site's crawl, axe and Lighthouse; signed with throwaway keys,
-# the signatures verify.
+# Two make dist and make site runs from two fresh clones, built under
+# different accounts' settings, give the same bytes; the site's crawl, axe
+# and Lighthouse; signed with throwaway keys, then published with make site,
+# a stranger's checks pass with only what the site has.
 dist-reproducible: tests/browser/node_modules
 	$(NEED) reproducible sign site web-test
 	bash tests/reproducible_dist.sh
 
 # The web site to upload: the landing page, the downloads with their sums,
 # install and remove, the manual, the README and this guide, the page
-# itself; build/site/, the same bytes from the same release folder.
-site: dist
+# itself; build/site/, the same bytes from the same release folder. It
+# publishes dist/ as make dist left it, signatures and all, and refuses
+# when there is none or its files do not match its SHA256SUMS.
+site: release
 	$(NEED) site
-	/usr/bin/python3 doc/make_site.py build/site
+	/usr/bin/python3 packaging/make_site.py build/site
 
 site-serve: site
 	@echo "Quorvast's site: http://127.0.0.1:$(PORT)/ (Ctrl-C stops the server)"

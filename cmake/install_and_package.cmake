@@ -23,6 +23,10 @@ add_custom_target(compressed_docs ALL DEPENDS ${compressed_man} ${compressed_cha
 # leaves out because its copyright file carries the same text; `debian` is
 # what only the Debian package has.
 set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/quorvast)
+# Folders made by an install or the package are 0755 whatever the
+# builder's umask: 0775 under an umask of 002 would change the package.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+    WORLD_READ WORLD_EXECUTE)
 install(TARGETS quorvast RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
 install(FILES ${compressed_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT program)
 install(FILES ${PROJECT_BINARY_DIR}/README.md ${compressed_changelog} DESTINATION ${doc_dir} COMPONENT program)

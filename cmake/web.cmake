@@ -18,36 +18,47 @@ target_link_options(quorvast_page PRIVATE -sASYNCIFY=1 -sMODULARIZE=1 -sEXPORT_N
 # Beside the program: the page, which names the version and where to report
 # a problem, the app manifest and icons, the licence and README that the
 # page links to, and the offline worker.
-foreach(file IN ITEMS index.html manifest.webmanifest)
-  configure_file(src/web/${file} ${page_dir}/${file} @ONLY)
+foreach(pair IN LISTS QUORVAST_PAGE_SOURCES)
+  string(REGEX MATCH "^(.*)=(.*)$" _ ${pair})
+  set(file ${CMAKE_MATCH_1})
+  set(source ${CMAKE_MATCH_2})
+  if(source MATCHES "^(link|README.md)$")
+    continue()  # built below
+  elseif(file MATCHES "[.](html|webmanifest)$")
+    configure_file(${source} ${page_dir}/${file} @ONLY)  # they name the version and addresses
+  else()
+    configure_file(${source} ${page_dir}/${file} COPYONLY)
+  endif()
 endforeach()
-foreach(file IN ITEMS page.js page.css)
-  configure_file(src/web/${file} ${page_dir}/${file} COPYONLY)
-endforeach()
-configure_file(resources/quorvast.ico ${page_dir}/favicon.ico COPYONLY)
-foreach(icon IN ITEMS 192 512 maskable-192 maskable-512)
-  configure_file(resources/quorvast-${icon}.png ${page_dir}/icon-${icon}.png COPYONLY)
-endforeach()
-configure_file(LICENSE ${page_dir}/LICENSE.txt COPYONLY)
-configure_file(doc/diameters.svg ${page_dir}/diameters.svg COPYONLY)
 # The README as a page of its own, its pictures and links pointed at the
 # page's folder, the development guide at the site's.
 fill_in_identity(${PROJECT_SOURCE_DIR}/README.md ${PROJECT_BINARY_DIR}/README.md)
 add_custom_command(OUTPUT ${page_dir}/README.html
-  COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/doc/markdown_page.py ${PROJECT_BINARY_DIR}/README.md
+  COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/packaging/markdown_page.py --home ${QUORVAST_HOMEPAGE} ${PROJECT_BINARY_DIR}/README.md
           ${page_dir}/README.html "Quorvast: README" resources/quorvast-32.png=icon-192.png
           doc/diameters.svg=diameters.svg LICENSE=LICENSE.txt
           doc/development.md=${QUORVAST_HOMEPAGE}development.html
-  DEPENDS ${PROJECT_BINARY_DIR}/README.md doc/markdown_page.py
+  DEPENDS ${PROJECT_BINARY_DIR}/README.md packaging/markdown_page.py
   COMMENT "Writing the page's README")
 
-# The worker's cache is named for the release: the version and a hash of
-# every other file of the page, so that any change to the page is a new
-# release to the browsers that kept the old one.
+# The worker holds the release's name, the version and the start of a hash
+# over every file's sum, and each file's SHA-256: any change to the page is
+# a new release, and only whole releases are kept.
+set(page_paths ${QUORVAST_PAGE_FILES})
+list(TRANSFORM page_paths PREPEND ${page_dir}/)
+string(JOIN "," page_files ${QUORVAST_PAGE_FILES})  # a list in one command-line word
 add_custom_command(OUTPUT ${page_dir}/service-worker.js
-  COMMAND ${CMAKE_COMMAND} -D PAGE_DIR=${page_dir} -D VERSION=${PROJECT_VERSION}
+  COMMAND ${CMAKE_COMMAND} -D PAGE_DIR=${page_dir} -D VERSION=${PROJECT_VERSION} -D FILES=${page_files}
           -D TEMPLATE=${PROJECT_SOURCE_DIR}/src/web/service-worker.js -P ${PROJECT_SOURCE_DIR}/cmake/page_release.cmake
-  DEPENDS quorvast_page src/web/service-worker.js cmake/page_release.cmake ${page_dir}/index.html
-          ${page_dir}/page.js ${page_dir}/page.css ${page_dir}/manifest.webmanifest ${page_dir}/README.html
+  DEPENDS quorvast_page src/web/service-worker.js cmake/page_release.cmake ${page_paths}
   COMMENT "Naming the page's release")
 add_custom_target(page_release ALL DEPENDS ${page_dir}/service-worker.js)
+
+# The page's folder holds its files and nothing else: what an earlier build
+# left there under another name goes.
+file(GLOB left_over RELATIVE ${page_dir} ${page_dir}/*)
+list(REMOVE_ITEM left_over ${QUORVAST_PAGE_FILES} service-worker.js)
+list(TRANSFORM left_over PREPEND ${page_dir}/)
+if(left_over)
+  file(REMOVE_RECURSE ${left_over})
+endif()

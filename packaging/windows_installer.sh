@@ -2,7 +2,7 @@
 # Builds the Windows installer (.msi) from packaging/quorvast.wxs with
 # Debian's wixl: quorvast.exe, README.txt and LICENSE.txt (Windows line ends)
 # under Program Files\Quorvast, a Start-menu shortcut and an Apps entry with
-# the project's addresses (identity.conf).
+# the project's addresses (build/release.env, the release's facts).
 #
 # The package code, and the product code with it, are name-based UUIDs of
 # what the package holds: the files it installs, the .wxs and the values
@@ -13,15 +13,19 @@
 # unset) into the cabinet, and wixl and msibuild run with the clock held
 # still at that time, so the summary information holds no build time.
 #
-# usage: windows_installer.sh QUORVAST.EXE OUTPUT.msi VERSION [README]
-# (the checks build a raised VERSION to try an upgrade; README, by default
-# the one the Windows build filled in, is shipped as README.txt)
+# usage: windows_installer.sh QUORVAST.EXE OUTPUT.msi [VERSION [README]]
+# (VERSION, by default the release's, raised by the checks to try an
+# upgrade; README, by default the one the Windows build filled in, is
+# shipped as README.txt)
 set -euo pipefail
 source=$(cd "$(dirname "$0")/.." && pwd)
+fact() { sed -n "s/^$1=//p" "$source/build/release.env"; }
 exe=$(realpath "$1") out=$(realpath -m "$2")
-version=$3
+version=${3:-$(fact version)}
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$source" log -1 --format=%ct)}
-export TZ=UTC
+# The codes hash a listing of files: its order must not follow the locale.
+export TZ=UTC LC_ALL=C
+umask 022
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 
@@ -32,9 +36,7 @@ sed 's/$/\r/' "$readme" >"$stage/README.txt"
 sed 's/$/\r/' "$source/LICENSE" >"$stage/LICENSE.txt"
 touch -d "@$SOURCE_DATE_EPOCH" "$stage"/*
 
-identity() { sed -n "s/^$1 = //p" "$source/identity.conf"; }
-values=(-D Version="$version" -D Homepage="$(identity homepage)" -D Contact="$(identity contact)"
-        -D Bugs="$(identity bugs)")
+values=(-D Version="$version" -D Homepage="$(fact homepage)" -D Contact="$(fact contact)" -D Bugs="$(fact bugs)")
 contents=$(cd "$stage" && sha256sum -- * && printf '%s\n' "${values[@]}")
 code() {  # code KIND: the same UUID for the same kind and contents, every time
   python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.NAMESPACE_URL, sys.argv[1])).upper())' "quorvast:$1:$contents"

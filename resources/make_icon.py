@@ -5,10 +5,12 @@ into the folder given as the only argument, with two kinds of image:
 16x16 and 32x32 on black in a 256-grey palette, for displays of 256 colours,
 and 16, 24, 32, 48 and 256 px in 32-bit colour around a transparent
 background (256 as PNG), which Windows takes wherever it can show them, at
-any scale, without a black tile around the body. Also a PNG preview of the
-16 and 32 px icons, and the web page's app icons at 192x192 and 512x512:
-on black, and as maskable icons, the body within the central circle that
-any mask shape keeps.
+any scale, without a black tile around the body. Also favicon.ico, the web
+page's small icons alone (16, 32 and 48 px, 32-bit); PNG previews of the
+16 and 32 px icons around a transparent background (the README's title
+shows one); and the web page's app icons at 192x192 and 512x512: on
+black, and as maskable icons, the body within the central circle that any
+mask shape keeps.
 
 Deterministic: no randomness, so running it again gives the same bytes.
 Standard library only.
@@ -21,6 +23,7 @@ import zlib
 
 SIZES = (16, 32)
 ALPHA_SIZES = (16, 24, 32, 48, 256)  # what Windows asks for, small icons to large tiles
+FAVICON_SIZES = (16, 32, 48)  # a browser's tab, bookmarks and shortcuts
 APP_SIZES = (192, 512)  # what a phone's home screen and an install prompt ask for
 # A maskable icon may be cut to any shape that holds the circle of 40% of its
 # size around the centre; the body, up to 1.07 from the centre, is shrunk to fit.
@@ -87,6 +90,10 @@ def on_black(rows):
     return [[pixel[0] for pixel in row] for row in rows]
 
 
+def with_alpha(rows):
+    return [[(grey, grey, grey, alpha) for _, alpha, grey in row] for row in rows]
+
+
 def ico_image(rows):
     """A 256-grey BITMAPINFOHEADER image as .ico files hold it: header,
     palette, pixels, mask."""
@@ -104,7 +111,7 @@ def ico_alpha_image(rows):
     red, alpha) with the mask older readers use."""
     size = len(rows)
     if size == 256:
-        return png([[(grey, grey, grey, alpha) for _, alpha, grey in row] for row in rows])
+        return png(with_alpha(rows))
     header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
     pixels = b"".join(bytes((grey, grey, grey, alpha)) for row in reversed(rows) for _, alpha, grey in row)
     stride = (size + 31) // 32 * 4
@@ -149,8 +156,10 @@ def main():
     drawings = {size: draw(size) for size in sorted(set(SIZES + ALPHA_SIZES + APP_SIZES))}
     images = [(size, 8, ico_image(on_black(drawings[size]))) for size in SIZES]
     images += [(size, 32, ico_alpha_image(drawings[size])) for size in ALPHA_SIZES]
-    outputs = {"quorvast.ico": ico(images)}
-    outputs.update(("quorvast-%d.png" % size, png(on_black(drawings[size]))) for size in SIZES + APP_SIZES)
+    outputs = {"quorvast.ico": ico(images),
+               "favicon.ico": ico([(size, 32, ico_alpha_image(drawings[size])) for size in FAVICON_SIZES])}
+    outputs.update(("quorvast-%d.png" % size, png(with_alpha(drawings[size]))) for size in SIZES)
+    outputs.update(("quorvast-%d.png" % size, png(on_black(drawings[size]))) for size in APP_SIZES)
     outputs.update(("quorvast-maskable-%d.png" % size, png(on_black(draw(size, MASKABLE_SCALE)))) for size in APP_SIZES)
     for name, data in outputs.items():
         with open(os.path.join(here, name), "wb") as out:

@@ -17,12 +17,12 @@ passed=0 failed=0
 check() {  # check NAME COMMAND...
   if "${@:2}" >/dev/null 2>&1; then passed=$((passed + 1)); else echo "FAILED: $1"; failed=$((failed + 1)); fi
 }
-version=$(sed -n 's/^project(quorvast VERSION \([^ ]*\).*/\1/p' CMakeLists.txt)
-contact=$(sed -n 's/^contact = //p' identity.conf) homepage=$(sed -n 's/^homepage = //p' identity.conf)
-prefix=$stage/prefix
+prefix="$stage/pre fix"  # a space in PREFIX, as in a Windows-style folder name
 check "the committed icons are what resources/make_icon.py draws" bash -c "mkdir '$stage/icons' &&
   python3 resources/make_icon.py '$stage/icons' && cd '$stage/icons' && for f in *; do cmp \"\$f\" '$stage/tree/resources/'\"\$f\" || exit 1; done"
 make install PREFIX="$prefix" >/dev/null 2>&1
+fact() { sed -n "s/^$1=//p" build/release.env; }
+version=$(fact version) contact=$(fact contact) homepage=$(fact homepage)
 check "statically linked release binary" bash -c "file -L build/release/quorvast | grep -q 'statically linked'"
 installed="bin/quorvast share/doc/quorvast/LICENSE share/doc/quorvast/README.md share/doc/quorvast/changelog.gz
 share/doc/quorvast/doc/development.md share/doc/quorvast/doc/diameters.svg

@@ -36,7 +36,8 @@ icon_is_registered() {
       grep -q -- "--width=${image%:*} --height=${image%:*} --bit-depth=${image#*:}" "$work/icons" || return 1
     done
 }
-version=$(sed -n 's/^project(quorvast VERSION \([^ ]*\).*/\1/p' "$here/../CMakeLists.txt")
+fact() { sed -n "s/^$1=//p" "$here/../build/release.env"; }
+version=$(fact version)
 names_version() {  # the version resource's strings: file and product version, and the rest
   wrestool -x --raw -t 16 "$exe" | strings -el >"$work/version" &&
     [ "$(grep -cx "$version" "$work/version")" = 2 ] && grep -qx 'OriginalFilename' "$work/version"
@@ -102,6 +103,7 @@ case $platform in
       check "page $mode" bash "$here/run_transcript.sh" "$here/transcripts" ${mode%% *} "${runner[@]}" "$exe" ${mode#* }
     done
     check "page --no-javascript" "${runner[@]}" "$exe" --no-javascript </dev/null
+    check "page --long-lines" "${runner[@]}" "$exe" --long-lines </dev/null
     while IFS=: read -r kind words; do
       check "page $kind: $words" bash -c '"${@:3}" --break "$1" | grep -qF "$2"' _ "$kind" "$words" "${runner[@]}" "$exe"
     done <<<$'no-wasm:from the server just now\nbad-wasm:arrived damaged\nno-network:check the connection\nno-webassembly:needs WebAssembly\nfile:opened from a web address'
@@ -116,7 +118,7 @@ case $platform in
         { cmake --preset wasm && cmake --build --preset wasm; } >"$work/next.log" 2>&1 &&
         "${runner[@]}" "$exe" --release "$work/next/build/wasm/page" </dev/null
     }
-    check "page --release: the next release by the second load, never mixed" next_release ;;
+    check "page --release: the next release by the second load, whole, never mixed, beside another copy" next_release ;;
   *) echo "unknown platform $platform"; exit 2 ;;
 esac
 
@@ -136,7 +138,7 @@ if [ -n "${msi:-}" ]; then  # a newer version replaces the installed one; uninst
     "${runner[@]}" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null |
       grep -A1 -E 'DisplayName +REG_SZ +Quorvast.$' | sed -n 's/.*DisplayVersion *REG_SZ *\([0-9.]*\).*/\1/p'
   }
-  bugs=$(sed -n 's/^bugs = //p' "$here/../identity.conf")
+  bugs=$(fact bugs)
   check "the Apps entry: a help link, no Modify" bash -c '"${@:3}" reg query "HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall" /s |
     tr -d "\r" >"$1/entry" && grep -qE "HelpLink +REG_SZ +$2\$" "$1/entry" && grep -qE "NoModify +REG_DWORD +0x1\$" "$1/entry"' \
     _ "$work" "$bugs" "${runner[@]}"

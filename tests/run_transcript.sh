@@ -18,10 +18,10 @@ line_end='\n'
 [ "${QUORVAST_CRLF:-0}" = 1 ] && line_end='\r\n'
 
 # The expected output holds @VERSION@ and @CONTACT@ where the banner names the
-# release and its contact address: both come from the project's own files.
-top=$(cd "$(dirname "$0")/.." && pwd)
-VERSION=$(sed -n 's/^project(quorvast VERSION \([^ ]*\).*/\1/p' "$top/CMakeLists.txt")
-CONTACT=$(sed -n 's/^contact = //p' "$top/identity.conf")
+# release and its contact address: both come from the release's facts.
+facts=$(cd "$(dirname "$0")/.." && pwd)/build/release.env
+VERSION=$(sed -n 's/^version=//p' "$facts")
+CONTACT=$(sed -n 's/^contact=//p' "$facts")
 export VERSION CONTACT
 fill_in='s/\@VERSION\@/$ENV{VERSION}/g; s/\@CONTACT\@/$ENV{CONTACT}/g'
 

@@ -4,7 +4,7 @@
 // The program's own bytes are kept apart from the echo in `run.output`.
 //
 // The page is never silent: while the program loads, the pane says so and
-// lines sent meanwhile wait in `run.typed` for it, in order; when it cannot
+// lines sent meanwhile wait in `run.sent` for it, in order; when it cannot
 // load, the pane says why in one sentence and the input is disabled.
 // Without JavaScript, the page says that it needs it.
 "use strict";
@@ -19,10 +19,11 @@ const encoder = new TextEncoder();
 let run = newRun();  // the current program instance's state
 window.quorvastRun = run;
 
-// `typed`: the bytes sent and not yet read; `echoes`: their lines' echoes,
-// each with the count of its bytes still unread.
+// `sent`: the lines sent and not yet read whole, in order, each with its
+// bytes, how many of them the program has read, and its echo. A line of any
+// length is one entry: the program reads it byte by byte from there.
 function newRun() {
-  return { typed: [], echoes: [], inputEnded: false, wake: null, output: [], tail: "", decoder: new TextDecoder(),
+  return { sent: [], inputEnded: false, wake: null, output: [], tail: "", decoder: new TextDecoder(),
            complaint: null, status: null, done: false, firstPromptMs: null };
 }
 
@@ -92,7 +93,20 @@ function showOutput(current, bytes) {
   // A text node per line: Lighthouse counts a node's text once for every
   // line it spans, and would see the pane's small print many times over.
   screen.append(...text.split(/(?<=\n)/));
-  line.scrollIntoView({ block: "nearest" });  // the input line stays in sight
+  keepLineInSight();
+}
+
+// The input line stays in sight: scrolled to once a frame, not once a
+// write, since each scroll lays the whole pane out again and a long line at
+// the exit prompt is answered with one prompt per byte.
+let scrollPending = false;
+function keepLineInSight() {
+  if (scrollPending) return;
+  scrollPending = true;
+  requestAnimationFrame(() => {
+    scrollPending = false;
+    line.scrollIntoView({ block: "nearest" });
+  });
 }
 
 // The page's own words in the pane, on a line of their own.
@@ -139,34 +153,35 @@ function showEnd(current, complaint, status) {
   document.getElementById("again").focus();
 }
 
-// Sends text (and the newline if `withNewline`). Its echo joins the pane at
-// once and moves to the pane's end when the program reads the line's first
-// byte: a line sent before the program was ready shows after the prompt
-// that reads it, as if it had been typed there.
+// Sends text (and the newline if `withNewline`). Its echo joins the pane
+// once the bytes wait for the program, and moves to the pane's end when the
+// program reads the line's first byte: a line sent before the program was
+// ready shows after the prompt that reads it, as if it had been typed there.
 function send(text, withNewline) {
   if (run.done || run.inputEnded) return;
-  const sent = withNewline ? text + "\n" : text;
-  const bytes = encoder.encode(sent);
+  const typed = withNewline ? text + "\n" : text;
+  const bytes = encoder.encode(typed);
+  if (bytes.length === 0) return;
   const echo = document.createElement("span");
   echo.className = "echo";
-  echo.textContent = sent;
+  echo.textContent = typed;
+  run.sent.push({ bytes, read: 0, echo, text });
   screen.append(echo);
-  run.typed.push(...bytes);
-  run.echoes.push({ echo, text, unread: bytes.length, read: false });
+  keepLineInSight();
   wake();
 }
 
 // The next byte sent, -1 once the input has ended, -2 while none waits.
 function takeTyped(current) {
-  if (current.typed.length === 0) return current.inputEnded ? -1 : -2;
-  const sent = current.echoes[0];
-  if (!sent.read) {  // the line's first byte: its echo goes after the prompt that reads it
-    sent.read = true;
+  const sent = current.sent[0];
+  if (!sent) return current.inputEnded ? -1 : -2;
+  if (sent.read === 0) {  // the line's first byte: its echo goes after the prompt that reads it
     screen.append(sent.echo);
     noteDecimalComma(current, sent.text);
   }
-  if (--sent.unread === 0) current.echoes.shift();
-  return current.typed.shift();
+  const byte = sent.bytes[sent.read++];
+  if (sent.read === sent.bytes.length) current.sent.shift();
+  return byte;
 }
 
 function endInput() {
@@ -242,25 +257,22 @@ endButton.addEventListener("click", () => {
 });
 
 // The service worker keeps this release for visits without a network or
-// with a failing server. A newer release's worker waits until this page's
-// program runs, as nothing of this release is fetched after that; then it
-// takes over, and the page says that a reload brings the new version.
+// with a failing server, and brings the next one: the tab goes on with the
+// release it started with, and says that a reload brings the newer one,
+// whenever and however a newer worker took over. Registered whether or not
+// the program started, so that a reload mends a failed load.
 function keepRelease() {
   if (!("serviceWorker" in navigator)) return;
-  const updating = !!navigator.serviceWorker.controller;  // no notice for the first install
-  navigator.serviceWorker.addEventListener("controllerchange", () => {
-    if (updating) document.getElementById("update").hidden = false;
+  const workers = navigator.serviceWorker;
+  workers.addEventListener("message", (event) => {
+    if (event.data?.page && event.data.page !== event.data.newest) document.getElementById("update").hidden = false;
   });
-  const takeOverWhenInstalled = (worker) => {
-    if (worker?.state === "installed") worker.postMessage("take over");
-    worker?.addEventListener("statechange", () => takeOverWhenInstalled(worker), { once: true });
-  };
-  navigator.serviceWorker.register("service-worker.js").then((registration) => {
-    takeOverWhenInstalled(registration.waiting ?? registration.installing);
-    registration.addEventListener("updatefound", () => takeOverWhenInstalled(registration.installing));
-    return registration.update();
-  }).catch(() => {});
+  const ask = () => workers.controller?.postMessage("release?");
+  workers.addEventListener("controllerchange", ask);
+  ask();
+  workers.register("service-worker.js").then((registration) => registration.update()).catch(() => {});
 }
+keepRelease();
 
 // The download starts at once; the program runs when it is compiled and
 // quorvast.js (the next deferred script) has run.
@@ -270,7 +282,6 @@ Promise.all([loadProgram(), documentParsed])
     if (typeof createQuorvast !== "function") throw new LoadFailure(FAILURES.missing, "quorvast.js did not load");
     document.getElementById("again").addEventListener("click", () => runAgain(program));
     startRun(program);
-    keepRelease();
   })
   .catch((error) => error instanceof LoadFailure ? fail(error.message, error.detail)
                                                 : fail(FAILURES.damaged, String(error)));

@@ -1,37 +1,115 @@
-// Keeps one release of the page, and runs only that one: every file comes
-// from the release's own cache, so no load mixes two releases, and a server
-// that answers with an error, or not at all, never stops a kept release.
-// The browser checks this script on each visit. A new release changes it
-// (the cache's name holds a hash of every file), and its worker fetches the
-// whole new release past the browser's HTTP cache, whatever that holds. The
-// page lets it take over once its own program runs and says that a reload
-// shows the new version; the old release's cache goes then.
+// Keeps the page's release for visits without a network or with a failing
+// server, and runs each tab on one release from its page to its program.
+//
+// - Whole releases only: each file's SHA-256 is written in below when the
+//   page is built. An install that fetches a file with another sum (cut
+//   short, or an older release's file under the new name) fails, and the
+//   release kept before stays; the browser tries the new worker again on
+//   the next visit.
+// - One copy, one scope: the caches are named for the worker's scope, so
+//   two copies of the page on one site never touch each other's release.
+// - One release a tab: a page's load notes, in its release's cache, which
+//   tab it is; every later request of that tab is answered from that
+//   release, even after a newer worker took over. An older release's cache
+//   goes once no open tab runs it.
 "use strict";
 
-const CACHE = "quorvast-@RELEASE@";
-const FILES = ["./", "index.html", "page.js", "page.css", "quorvast.js", "quorvast.wasm", "manifest.webmanifest",
-               "favicon.ico", "icon-192.png", "icon-512.png", "icon-maskable-192.png", "icon-maskable-512.png",
-               "LICENSE.txt", "README.html", "diameters.svg"];
+const RELEASE = "@RELEASE@";
+const SUMS = @SUMS@;  // file -> SHA-256, every file of the page
+const SCOPE = self.registration.scope;
+const PREFIX = `quorvast ${SCOPE} `;  // a scope holds no space, so no copy's prefix is another's
+const CACHE = PREFIX + RELEASE;
+const TABS = "tabs/";  // a cache entry per tab that the release's page was loaded into
+
+const hex = (buffer) => [...new Uint8Array(buffer)].map((byte) => byte.toString(16).padStart(2, "0")).join("");
+
+// Every file fetched past the HTTP cache and checked against its sum before
+// any is kept: a failed check leaves no cache behind.
+async function fetchRelease() {
+  const files = await Promise.all(Object.entries(SUMS).map(async ([file, sum]) => {
+    const response = await fetch(new Request(file, { cache: "reload" }));
+    const body = await response.arrayBuffer();
+    if (!response.ok || hex(await crypto.subtle.digest("SHA-256", body)) !== sum) {
+      throw new Error(`${file}: not the file of release ${RELEASE} (HTTP ${response.status})`);
+    }
+    return [file, new Response(body, { headers: response.headers })];
+  }));
+  const cache = await caches.open(CACHE);
+  try {
+    await Promise.all(files.flatMap(([file, response]) =>
+      file === "index.html" ? [cache.put("./", response.clone()), cache.put(file, response)] : [cache.put(file, response)]));
+  } catch (error) {
+    await caches.delete(CACHE);
+    throw error;
+  }
+}
 
 self.addEventListener("install", (event) => {
-  const fresh = FILES.map((file) => new Request(file, { cache: "reload" }));
-  event.waitUntil(caches.open(CACHE).then((cache) => cache.addAll(fresh)));
+  // A tab keeps the release it started with, so the new one can take over at once.
+  event.waitUntil(fetchRelease().then(() => self.skipWaiting()));
 });
 
-self.addEventListener("message", (event) => {
-  if (event.data === "take over") self.skipWaiting();
-});
+// The scope's releases that no open tab runs, but for this one, go. A tab
+// noted in the last minute counts as open: a page being loaded is no client
+// yet.
+async function dropUnusedReleases() {
+  const open = new Set((await self.clients.matchAll({ type: "window", includeUncontrolled: true })).map((c) => c.id));
+  const isGone = async (cache, request) =>
+    !open.has(request.url.slice(request.url.lastIndexOf("/") + 1)) &&
+    Date.now() - Number(await (await cache.match(request)).text()) > 60000;
+  for (const name of (await caches.keys()).filter((name) => name.startsWith(PREFIX))) {
+    const cache = await caches.open(name);  // it exists: caches.keys() just listed it
+    const tabs = (await cache.keys()).filter((request) => new URL(request.url).pathname.includes("/" + TABS));
+    const gone = [];
+    for (const request of tabs) if (await isGone(cache, request)) gone.push(request);
+    if (name !== CACHE && gone.length === tabs.length) {
+      await caches.delete(name);
+    } else {
+      await Promise.all(gone.map((request) => cache.delete(request)));
+    }
+  }
+}
 
 self.addEventListener("activate", (event) => {
-  const old = (name) => name.startsWith("quorvast-") && name !== CACHE;
-  event.waitUntil(caches.keys()
-    .then((names) => Promise.all(names.filter(old).map((name) => caches.delete(name))))
-    .then(() => self.clients.claim()));
+  event.waitUntil(dropUnusedReleases().then(() => self.clients.claim()));
 });
+
+// The release cache that served this tab's page; this worker's own for a
+// tab it has not seen (the first visit, or a page served by the network).
+async function releaseOf(clientId) {
+  if (clientId) {
+    for (const name of (await caches.keys()).filter((name) => name.startsWith(PREFIX))) {
+      if (await caches.match(TABS + clientId, { cacheName: name })) return name;
+    }
+  }
+  return CACHE;
+}
+
+async function answer(event) {
+  const navigation = event.request.mode === "navigate";
+  const release = navigation ? CACHE : await releaseOf(event.clientId);
+  // caches.match never creates a cache: one another copy's older worker
+  // deleted stays deleted, and the request goes to the network.
+  const kept = await caches.match(event.request, { cacheName: release, ignoreSearch: true });
+  if (kept && navigation && event.resultingClientId) {
+    const cache = await caches.open(release);
+    await cache.put(TABS + event.resultingClientId, new Response(String(Date.now())));
+    event.waitUntil(dropUnusedReleases());
+    // A newer worker that took over meanwhile may have dropped this release:
+    // then the page comes from the network, and so does all it loads.
+    if (!(await cache.match(event.request, { ignoreSearch: true }))) return fetch(event.request);
+  }
+  return kept || fetch(event.request);
+}
 
 self.addEventListener("fetch", (event) => {
   if (event.request.method !== "GET") return;
-  event.respondWith(caches.open(CACHE)
-    .then((cache) => cache.match(event.request, { ignoreSearch: true }))
-    .then((kept) => kept || fetch(event.request)));
+  event.respondWith(answer(event));
+});
+
+// A page asks which release it runs and which one is the newest kept.
+self.addEventListener("message", (event) => {
+  if (event.data !== "release?") return;
+  event.waitUntil(releaseOf(event.source.id).then((page) =>
+    event.source.postMessage({ page: page.slice(PREFIX.length), newest: RELEASE })));
 });

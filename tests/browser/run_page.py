@@ -33,10 +33,11 @@ usage: run_page.py PAGE_DIR [OPTION...] < input
 --no-javascript    no session: the page without JavaScript says it needs it,
                    shows no loading notice, and its controls are disabled
 --site             no session: PAGE_DIR is the web site (make site); a crawl
-                   from its landing page finds every link and image inside
-                   it, axe (with --axe) finds nothing on any page, and the
-                   download page lists every release file once with the sum
-                   that SHA256SUMS has
+                   from its landing page at 360 px finds every link and image
+                   inside it, every page linking home and none scrolling
+                   sideways, axe (with --axe) finds nothing on any page, and
+                   the download page lists every release file once and the
+                   sums as SHA256SUMS has them
 --kept FAILURE     after a first visit (answers marked no-cache), the server
                    fails, and the session runs from the kept release:
                    502 (every answer) or 404-wasm (the program's file)
@@ -45,7 +46,15 @@ usage: run_page.py PAGE_DIR [OPTION...] < input
                    release) on the server and two loads; neither may mix the
                    two (the version shown is the banner's), the second must
                    run the newer one; without caching headers, then with
-                   max-age=600
+                   max-age=600. Then, each on an origin of its own: a tab
+                   held before its program's request while a second tab
+                   brings the newer release; the newer release's program cut
+                   short, then replaced by the older one's, until the server
+                   is mended; two copies under /a/ and /b/, /b/ updated,
+                   then both offline, and no empty cache left
+--long-lines       no session: a 200,000-character line at the name prompt,
+                   and 2,000 characters at the exit prompt, each answered
+                   within 1 s, the sessions as the model says
 """
 import base64
 import http.server
@@ -84,6 +93,7 @@ from selenium.webdriver.common.action_chains import ActionChains  # noqa: E402
 from selenium.webdriver.common.by import By  # noqa: E402
 from selenium.webdriver.common.keys import Keys  # noqa: E402
 from selenium.webdriver.support.ui import WebDriverWait  # noqa: E402
+from selenium.common.exceptions import TimeoutException  # noqa: E402
 
 page_dir, options = sys.argv[1], sys.argv[2:]
 option = lambda name: options[options.index(name) + 1] if name in options else None  # noqa: E731
@@ -233,6 +243,9 @@ def type_session(field):
 
 
 def site_problems():
+    facts = dict(line.split("=", 1) for line in open(os.path.join(page_dir, "..", "release.env")).read().splitlines())
+    homes = [URL, URL + "index.html", facts["homepage"]]  # the site's root, or the address the release names
+    cdp("Emulation.setDeviceMetricsOverride", width=360, height=800, deviceScaleFactor=1, mobile=True)
     found, seen, queue = [], set(), ["index.html"]
     while queue:
         path = queue.pop()
@@ -245,13 +258,18 @@ def site_problems():
         elif path.endswith(".html"):
             driver.get(URL + path)
             axe(path)
-            queue += [target[len(URL):].split("#")[0] for target in driver.execute_script(
-                "return [...document.querySelectorAll('a[href], img[src], link[href]')].map(e => e.href || e.src)")
-                if target.startswith(URL)]
+            targets = driver.execute_script("return [...document.querySelectorAll('a[href], img[src], link[href]')]"
+                                            ".map(e => e.href || e.src)")
+            queue += [target[len(URL):].split("#")[0] for target in targets if target.startswith(URL)]
+            if not set(homes) & set(targets):
+                found.append("%s links no home page" % path)
+            if driver.execute_script("return document.documentElement.scrollWidth > innerWidth"):
+                found.append("%s scrolls sideways at 360 px" % path)
     driver.get(URL + "download.html")
-    listed = sorted(driver.execute_script("return [...document.querySelectorAll('tbody tr')]"
-                                          ".map(row => row.cells[4].textContent + '  ' + row.cells[0].textContent)"))
-    if listed != sorted(open(os.path.join(page_dir, "download", "SHA256SUMS")).read().splitlines()):
+    listed = driver.execute_script("return [...document.querySelectorAll('tbody tr a')].map(a => a.textContent)")
+    sums = open(os.path.join(page_dir, "download", "SHA256SUMS")).read()
+    if sorted(listed) != sorted(line.split("  ")[1] for line in sums.splitlines()) or \
+            driver.execute_script("return document.getElementById('sums').textContent") != sums:
         found.append("the download page's files and sums are not those of SHA256SUMS")
     return found + problems
 
@@ -261,34 +279,163 @@ def visit_until_kept(url):
     wait.until(lambda d: d.execute_script(FIRST_PROMPT + " && !!navigator.serviceWorker.controller"))
 
 
+def load(url=None):
+    """A load (or, without `url`, the current page) up to the first prompt:
+    the release its page names and the one its program's banner names."""
+    if url:
+        driver.get(url)
+    shown = driver.execute_script("return document.getElementById('version').textContent")
+    try:
+        wait.until(lambda d: d.execute_script(FIRST_PROMPT))
+    except TimeoutException:
+        return shown.split()[-1], "none (%s)" % driver.execute_script("return window.quorvastFailure")
+    output = bytes(driver.execute_script("return window.quorvastRun.output"))
+    return shown.split()[-1], re.search(rb"Quorvast (\S+) is free software", output)[1].decode()
+
+
+def settled():
+    """Once the worker the load found is installed, or failed to install."""
+    WebDriverWait(driver, 20).until(lambda d: d.execute_async_script(
+        "navigator.serviceWorker.getRegistration().then((r) => arguments[0](!r.installing))"))
+
+
+def announced(what):
+    try:
+        WebDriverWait(driver, 20).until(lambda d: d.execute_script("return !document.getElementById('update').hidden"))
+    except TimeoutException:
+        problems.append("%s: no notice of the newer release" % what)
+
+
+def copy(folder, name, wasm_from=None, cut=False):
+    """A copy of a page's folder in the scratch folder, its program replaced
+    by another's or cut short."""
+    copied = shutil.copytree(folder, os.path.join(scratch, name))
+    wasm = os.path.join(copied, "quorvast.wasm")
+    if wasm_from:
+        shutil.copyfile(os.path.join(wasm_from, "quorvast.wasm"), wasm)
+    if cut:
+        os.truncate(wasm, os.path.getsize(wasm) // 2)
+    return copied
+
+
+# Holds this page's request for its program until the runner lets it go,
+# as a slow phone would.
+HOLD = """const fetchNow = window.fetch, held = new Promise((go) => { window.quorvastLetGo = go; });
+window.fetch = (request, ...rest) => String(request).endsWith("quorvast.wasm")
+  ? held.then(() => fetchNow(request, ...rest)) : fetchNow(request, ...rest);"""
+EMPTY_CACHES = ("caches.keys().then((names) => Promise.all(names.map((name) => caches.open(name)"
+                ".then((cache) => cache.keys()).then((kept) => kept.length ? [] : [name]))))"
+                ".then((empty) => arguments[0](empty.flat()))")
+
+
 def release_problems(next_dir):
-    """Two loads after a newer release replaced this one on the server."""
-    found = []
-    aged = shutil.copytree(page_dir, os.path.join(scratch, "aged"))
+    """A newer release replaces this one on the server: returning visitors
+    get it whole, by the second load, and never a mix of two."""
+    aged = copy(page_dir, "aged")
     month_ago = time.time() - 30 * 86400
     for name in os.listdir(aged):
         os.utime(os.path.join(aged, name), (month_ago, month_ago))
-    newer = re.search(r'id="version">Quorvast ([^<]+)<', open(os.path.join(next_dir, "index.html")).read())[1]
-    for Server.cache_control in (None, "max-age=600"):
-        Server.folder = aged
+    old, newer = (re.search(r'id="version">Quorvast ([^<]+)<', open(os.path.join(folder, "index.html")).read())[1]
+                  for folder in (aged, next_dir))
+
+    def expect(what, got, release):
+        if got != (release, release):
+            problems.append("%s: the page shows %s, its program is %s; expected %s" % (what, *got, release))
+
+    def visited(folder, *paths):
+        Server.folder = folder
         site, url = serve()
-        visit_until_kept(url)
+        for path in paths:
+            visit_until_kept(url + path)
+        return site, url
+
+    for Server.cache_control in (None, "max-age=600"):
+        site, url = visited(aged, "")
         Server.folder = next_dir
-        for load in (1, 2):
-            driver.get(url)
-            wait.until(lambda d: d.execute_script(FIRST_PROMPT))
-            shown = driver.execute_script("return document.getElementById('version').textContent")
-            output = bytes(driver.execute_script("return window.quorvastRun.output"))
-            banner = re.search(rb"Quorvast (\S+) is free software", output)[1].decode()
-            headers = "Cache-Control: %s" % Server.cache_control
-            if shown != "Quorvast " + banner:
-                found.append("%s, load %d: the page shows %s, its program is %s" % (headers, load, shown, banner))
-            if load == 1:  # the newer release is fetched behind the older one, and announced
-                WebDriverWait(driver, 20).until(lambda d: d.execute_script("return !document.getElementById('update').hidden"))
-            elif banner != newer:
-                found.append("%s: the second load still runs %s, not %s" % (headers, banner, newer))
+        expect("Cache-Control: %s, load 1" % Server.cache_control, load(url), old)
+        announced("Cache-Control: %s" % Server.cache_control)  # fetched behind the older one
+        expect("Cache-Control: %s, load 2" % Server.cache_control, load(url), newer)
         site.shutdown()
-    return found
+    Server.cache_control = None
+    # A tab held before its program's request while another brings the next release.
+    site, url = visited(aged, "")
+    hold = cdp("Page.addScriptToEvaluateOnNewDocument", source=HOLD)["identifier"]
+    driver.get(url)
+    cdp("Page.removeScriptToEvaluateOnNewDocument", identifier=hold)
+    held = driver.current_window_handle
+    Server.folder = next_dir
+    driver.switch_to.new_window("tab")
+    driver.get(url)
+    announced("the tab that brings the next release")
+    driver.close()
+    driver.switch_to.window(held)
+    driver.execute_script("window.quorvastLetGo()")
+    expect("a tab held while another brought the next release", load(), old)
+    if driver.execute_script("return document.getElementById('update').hidden"):
+        problems.append("a tab taken over shows no update notice")
+    site.shutdown()
+    # A damaged download of the next release is never kept; once the server
+    # is mended, the next release comes.
+    for damage, damaged in (("cut short", copy(next_dir, "cut", cut=True)),
+                            ("the older program", copy(next_dir, "mixed", wasm_from=aged))):
+        site, url = visited(aged, "")
+        Server.folder = damaged
+        for attempt in (1, 2):
+            expect("the next release's program %s, load %d" % (damage, attempt), load(url), old)
+            settled()
+        Server.folder = next_dir
+        load(url)
+        announced("mended after %s" % damage)
+        expect("the next release mended after %s" % damage, load(url), newer)
+        site.shutdown()
+    # Two copies on one site: each keeps its own release, offline too, where
+    # no answer is kept in the browser's HTTP cache.
+    Server.cache_control = "no-cache"
+    both = os.path.join(scratch, "both")
+    for path in ("a", "b"):
+        shutil.copytree(aged, os.path.join(both, path))
+    site, url = visited(both, "a/", "b/")
+    shutil.rmtree(os.path.join(both, "b"))
+    shutil.copytree(next_dir, os.path.join(both, "b"))
+    load(url + "b/")
+    announced("the copy in /b/")
+    site.shutdown()
+    site.server_close()
+    cdp("ServiceWorker.enable")
+    cdp("ServiceWorker.stopAllWorkers")  # as when the browser has been closed meanwhile
+    for path, release in (("a/", old), ("b/", newer)):
+        expect("offline, the copy in /%s" % path, load(url + path), release)
+    problems.extend("an empty cache: %s" % name for name in driver.execute_async_script(EMPTY_CACHES))
+    return problems
+
+
+def long_lines():
+    """Lines of any length reach the program whole, each answered within a
+    second, as the model of a session says."""
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "differential"))
+    from expected_session import session
+    found = []
+    load(URL)
+    for lines in (["N" * 200000], ["Vesta", "10", "x" * 2000, "q"]):
+        for line in lines:
+            ms = driver.execute_async_script("""
+                const [text, done] = arguments, run = window.quorvastRun, start = performance.now();
+                document.getElementById("line").value = text;
+                document.getElementById("typing").requestSubmit();
+                const answered = () => run.done || (run.sent.length === 0 && run.wake !== null);
+                (function poll() {
+                  answered() ? requestAnimationFrame(() => done(performance.now() - start)) : setTimeout(poll, 1);
+                })();""", line)
+            print("a line of %d characters answered in %.0f ms" % (len(line), ms))
+            if ms > 1000:
+                found.append("a line of %d characters took %.0f ms" % (len(line), ms))
+        wait.until(lambda d: d.execute_script("return window.quorvastRun.done"))
+        output, status = driver.execute_script("return [window.quorvastRun.output, window.quorvastRun.status]")
+        if (bytes(output), status) != session("".join(line + "\n" for line in lines).encode())[:2]:
+            found.append("lines of %s characters: not the session the program must give" % [len(l) for l in lines])
+        driver.find_element(By.ID, "again").click()
+        wait.until(lambda d: d.execute_script(FIRST_PROMPT))
+    return found + [entry["message"] for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
 
 
 def widths(folder):
@@ -328,7 +475,7 @@ try:
         sys.exit(shows_failure())
     # The modes without a session: each gives its problems.
     for mode, check in (("--no-javascript", without_javascript), ("--site", site_problems),
-                        ("--release", lambda: release_problems(option("--release")))):
+                        ("--release", lambda: release_problems(option("--release"))), ("--long-lines", long_lines)):
         if mode in options:
             problems = check()
             print("\n".join(problems))

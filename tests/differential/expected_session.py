@@ -11,8 +11,8 @@ import os
 import re
 
 TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
-VERSION = re.search(rb"^project\(quorvast VERSION (\S+)", open(os.path.join(TOP, "CMakeLists.txt"), "rb").read(), re.M)[1]
-CONTACT = re.search(rb"^contact = (.*)$", open(os.path.join(TOP, "identity.conf"), "rb").read(), re.M)[1]
+FACTS = dict(line.split(b"=", 1) for line in open(os.path.join(TOP, "build", "release.env"), "rb").read().splitlines())
+VERSION, CONTACT = FACTS[b"version"], FACTS[b"contact"]
 
 BANNER = (b"\n -------------------------------------------------------\n\n"
           + b" " * 26 + b"Quorvast\n\n"

@@ -3,9 +3,10 @@
 page with Debian's python3-markdown, its links and images pointed where the
 page's folder has them. The web page's folder and the site both use it.
 
-usage: markdown_page.py INPUT OUTPUT TITLE [STYLESHEET] [FROM=TO ...]
-FROM=TO sends a link or image from FROM to TO; an empty TO drops an image
-(and makes a link plain text).
+usage: markdown_page.py [--home URL] INPUT OUTPUT TITLE [STYLESHEET] [FROM=TO ...]
+--home puts a link to the project's home page above the document; FROM=TO
+sends a link or image from FROM to TO; an empty TO drops an image (and
+makes a link plain text).
 """
 import html
 import re
@@ -45,11 +46,14 @@ def page(title, content, stylesheet=None, description="", top=""):
 
 
 def main():
-    source, output, title, *rest = sys.argv[1:]
+    arguments = sys.argv[1:]
+    home = arguments[1] if arguments[0] == "--home" else None
+    source, output, title, *rest = arguments[2:] if home else arguments
     stylesheet = rest.pop(0) if rest and "=" not in rest[0] else None
     links = dict(pair.split("=", 1) for pair in rest)
     with open(source, encoding="utf-8") as text, open(output, "w", encoding="utf-8") as out:
-        out.write(page(title, body(text.read(), links), stylesheet))
+        top = '<p><a href="%s">Quorvast\'s home page</a></p>\n' % html.escape(home) if home else ""
+        out.write(page(title, body(text.read(), links), stylesheet, top=top))
 
 
 if __name__ == "__main__":
