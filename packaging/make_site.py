@@ -8,7 +8,10 @@ platform and size, the sums as SHA256SUMS has them, the signing key where
 the release is signed), install and remove per platform, the manual (the
 man page through mandoc -Thtml), the README and the development guide as
 HTML, the licence and the changelog as text, and the web page itself under
-try/, unpacked from the release's own web zip.
+try/, unpacked from the release's own web zip. With GPG_KEY (the key that
+signed the release folder), an apt repository under apt/, signed with it;
+without, none, since an unsigned one is never published. And the winget
+manifests of the release's .msi under winget/VERSION/.
 
 It publishes the release folder as make dist left it: it refuses, in one
 line, when there is none for this version or a file does not match
@@ -26,6 +29,7 @@ import subprocess
 import sys
 import tempfile
 import zipfile
+from email.utils import formatdate
 from hashlib import sha256
 
 from markdown_page import body, page
@@ -78,12 +82,22 @@ def checked_release(dist):
     return sums
 
 
-def fingerprint(key_file):
-    """The full fingerprint of the key in `key_file`, in groups of four."""
-    with tempfile.TemporaryDirectory() as home:  # no keyring of anybody's is read or written
-        shown = subprocess.run(["gpg", "--homedir", home, "--batch", "--with-colons", "--show-keys", key_file],
-                               capture_output=True, text=True, check=True).stdout
-    fpr = next(line.split(":")[9] for line in shown.splitlines() if line.startswith("fpr:"))
+def run(*command, cwd=None):
+    return subprocess.run(command, capture_output=True, text=True, check=True, cwd=cwd).stdout
+
+
+def fingerprint(key_file=None, key=None):
+    """The full fingerprint of the key in `key_file`, without touching any
+    keyring, or of `key` in the builder's."""
+    if key:
+        shown = run("gpg", "--batch", "--with-colons", "--fingerprint", key)
+    else:
+        with tempfile.TemporaryDirectory() as home:
+            shown = run("gpg", "--homedir", home, "--batch", "--with-colons", "--show-keys", key_file)
+    return next(line.split(":")[9] for line in shown.splitlines() if line.startswith("fpr:"))
+
+
+def grouped(fpr):
     return " ".join(fpr[at:at + 4] for at in range(0, len(fpr), 4))
 
 
@@ -135,7 +149,7 @@ def downloads(dist, sums):
                    % (name, name, *kind_of(name)[1:], format(os.path.getsize(os.path.join(dist, name)), ","))
                    for _, name in sorted(sums, key=lambda pair: (kind_of(pair[1])[0], pair[1])))
     signed = os.path.exists(os.path.join(dist, "SHA256SUMS.asc")) and os.path.exists(os.path.join(dist, KEY))
-    check = SIGNED.format(v=VERSION, key=KEY, fpr=fingerprint(os.path.join(dist, KEY))) if signed else UNSIGNED
+    check = SIGNED.format(v=VERSION, key=KEY, fpr=grouped(fingerprint(os.path.join(dist, KEY)))) if signed else UNSIGNED
     return (WHICH.format(v=VERSION) + check +
             '<h2>Every file</h2>\n<table class="files">\n<thead><tr><th scope="col">File</th><th scope="col">For</th>'
             '<th scope="col">What it is</th><th scope="col">Size</th></tr></thead>\n<tbody>\n%s</tbody></table>\n'
@@ -145,13 +159,103 @@ def downloads(dist, sums):
                html.escape(open(os.path.join(dist, "SHA256SUMS")).read())))
 
 
+ARCHITECTURES = ("amd64", "arm64", "armhf", "i386")
+
+
+def release_time():
+    """The release's own time: the source tarball's, which is its commit's."""
+    import tarfile
+    with tarfile.open("dist/quorvast-%s.tar.gz" % VERSION) as source:
+        return source.next().mtime
+
+
+def apt_repository(site, sums):
+    """apt/: the release's Debian packages with their lists for each
+    architecture, Release with the release's date, signed as InRelease and
+    Release.gpg with GPG_KEY; and quorvast.sources, the source file for
+    /etc/apt/sources.list.d/. False, and nothing, without GPG_KEY."""
+    key = os.environ.get("GPG_KEY")
+    if not key:
+        print("make site: no GPG_KEY, so no apt repository (an unsigned one is never published)", file=sys.stderr)
+        return False
+    if fingerprint(key=key) != fingerprint(os.path.join("dist", KEY)):
+        refuse("GPG_KEY is not the key the release folder publishes (dist/%s)" % KEY)
+    apt = os.path.join(site, "apt")
+    os.makedirs(os.path.join(apt, "pool", "main"))
+    for name in sorted(name for _, name in sums if name.endswith(".deb")):
+        shutil.copyfile(os.path.join("dist", name), os.path.join(apt, "pool", "main", name))
+    stable = os.path.join(apt, "dists", "stable")
+    for architecture in ARCHITECTURES:
+        folder = os.path.join(stable, "main", "binary-" + architecture)
+        os.makedirs(folder)
+        packages = run("apt-ftparchive", "--arch", architecture, "packages", "pool", cwd=apt)
+        with open(os.path.join(folder, "Packages"), "w") as out:
+            out.write(packages)
+        run("gzip", "-9nk", os.path.join(folder, "Packages"))
+    fields = {"Origin": "Quorvast", "Label": "Quorvast", "Suite": "stable", "Codename": "stable",
+              "Architectures": " ".join(ARCHITECTURES), "Components": "main",
+              "Description": "Quorvast, asteroid size estimates", "Date": formatdate(release_time(), usegmt=True)}
+    options = [word for field, value in fields.items() for word in ("-o", "APT::FTPArchive::Release::%s=%s" % (field, value))]
+    release = run("apt-ftparchive", *options, "release", ".", cwd=stable)
+    with open(os.path.join(stable, "Release"), "w") as out:
+        out.write(release)
+    sign = ("gpg", "--batch", "--yes", "--local-user", key, "--digest-algo", "SHA512")
+    run(*sign, "--clearsign", "--output", "InRelease", "Release", cwd=stable)
+    run(*sign, "--armor", "--detach-sign", "--output", "Release.gpg", "Release", cwd=stable)
+    with open(os.path.join(apt, "quorvast.sources"), "w") as out:
+        out.write("Types: deb\nURIs: %sapt/\nSuites: stable\nComponents: main\nSigned-By: /etc/apt/keyrings/quorvast.asc\n"
+                  % FACTS["homepage"])
+    return True
+
+
+def winget_manifests(site):
+    """winget/VERSION/: the version, installer and default-locale manifests
+    for the release's .msi, as the community repository takes them."""
+    msi = "quorvast-%s-windows-x86_64.msi" % VERSION
+    properties = dict(line.split("\t", 1) for line in run("msiinfo", "export", "dist/" + msi, "Property").splitlines()
+                      if "\t" in line)
+    head = "PackageIdentifier: Quorvast.Quorvast\nPackageVersion: %s\n" % VERSION
+    tail = "ManifestType: %s\nManifestVersion: 1.10.0\n"
+    manifests = {
+        "Quorvast.Quorvast.yaml": head + "DefaultLocale: en-US\n" + tail % "version",
+        "Quorvast.Quorvast.installer.yaml": head + (
+            "InstallerType: wix\nScope: machine\nUpgradeBehavior: install\nProductCode: '%s'\n"
+            "AppsAndFeaturesEntries:\n- UpgradeCode: '%s'\nInstallers:\n- Architecture: x64\n"
+            "  InstallerUrl: %sdownload/%s\n  InstallerSha256: %s\n") % (
+            properties["ProductCode"], properties["UpgradeCode"], FACTS["homepage"], msi,
+            sha256(open("dist/" + msi, "rb").read()).hexdigest().upper()) + tail % "installer",
+        "Quorvast.Quorvast.locale.en-US.yaml": head + (
+            "PackageLocale: en-US\nPublisher: The Quorvast authors\nPublisherUrl: {home}\n"
+            "PublisherSupportUrl: {bugs}\nPackageName: Quorvast\nPackageUrl: {home}\nLicense: MIT\n"
+            "LicenseUrl: {home}LICENSE.txt\nShortDescription: Estimates an asteroid's diameter from its absolute "
+            "magnitude H.\nMoniker: quorvast\nTags:\n- astronomy\n- asteroid\n").format(
+            home=FACTS["homepage"], bugs=FACTS["bugs"]) + tail % "defaultLocale"}
+    folder = os.path.join(site, "winget", VERSION)
+    os.makedirs(folder)
+    for name, text in manifests.items():
+        with open(os.path.join(folder, name), "w") as out:
+            out.write(text)
+
+
+APT = """<p>Or from Quorvast's apt repository, which <code>apt upgrade</code> then keeps up to date: save the
+signing key and the source file, then install.</p>
+<pre>sudo curl -fsSL -o /etc/apt/keyrings/quorvast.asc {home}download/quorvast-signing-key.asc
+sudo curl -fsSL -o /etc/apt/sources.list.d/quorvast.sources {home}apt/quorvast.sources
+sudo apt update
+sudo apt install quorvast</pre>
+<p><code>gpg --show-keys /etc/apt/keyrings/quorvast.asc</code> shows the key's fingerprint, to compare with the
+<a href="download.html">download page</a>'s. To remove Quorvast and the repository:
+<code>sudo apt remove quorvast</code>, then delete those two files.</p>
+"""
+
 INSTALL = """<h1>Install and remove</h1>
 <h2>Windows</h2>
 <p>Open <code>quorvast-{v}-windows-x86_64.msi</code>. It installs for every user of the PC under Program
 Files\\Quorvast, so Windows asks for an administrator's consent, and adds Quorvast to the Start menu; remove it
 under Settings, Apps. A newer release installs over an older one. Without installing, and without administrator
 rights: unpack <code>quorvast-{v}-windows-x86_64.zip</code> and double-click <code>quorvast.exe</code>, or run it
-in a Command Prompt.</p>
+in a Command Prompt. With winget, once Quorvast is in its community repository:
+<code>winget install Quorvast.Quorvast</code>.</p>
 <p>A file Windows has not seen often may first show "Windows protected your PC" (SmartScreen): check the file as
 the <a href="download.html">download page</a> says, then choose More info, Run anyway. An unsigned file shows
 "Unknown publisher"; a signed one names its publisher.</p>
@@ -159,7 +263,7 @@ the <a href="download.html">download page</a> says, then choose More info, Run a
 <p>Take the <code>.deb</code> for the machine (<code>dpkg --print-architecture</code> names it) and run
 <code>sudo apt install ./quorvast_{v}_amd64.deb</code> in its folder; then <code>quorvast</code> runs it and
 <code>man quorvast</code> shows the manual. Remove it with <code>sudo apt remove quorvast</code>.</p>
-<h2>Other Linux</h2>
+{apt}<h2>Other Linux</h2>
 <p>Unpack <code>quorvast-{v}-linux-ARCH.tar.gz</code> for the machine (the <a href="download.html">download
 page</a> says which ARCH each <code>uname -m</code> takes) and run <code>./quorvast</code> in its folder, or copy
 <code>quorvast</code> to a folder on your PATH and <code>quorvast.1</code> to a man page folder. Remove it by
@@ -176,6 +280,15 @@ https (or from localhost), a visited page works offline and can be installed as 
 but browsers allow neither. To put a new release on the server without a visitor meeting half of it, upload
 every other file first and <code>service-worker.js</code> last, or upload the folder under a new name and swap
 it in with one rename.</p>
+<h2>The next release</h2>
+<ul>
+<li>The web page: by itself. A visit finds the new release and says so; the next visit runs it.</li>
+<li>From the apt repository: <code>sudo apt update &amp;&amp; sudo apt upgrade</code>.</li>
+<li>From winget: <code>winget upgrade Quorvast.Quorvast</code>.</li>
+<li>A <code>.deb</code> or the <code>.msi</code> installed by hand: the next one, installed the same way, replaces
+it.</li>
+<li>The <code>.zip</code> and the Linux tarballs: by hand, from the <a href="download.html">download page</a>.</li>
+</ul>
 """
 
 
@@ -244,10 +357,13 @@ def main():
                            ("resources/quorvast-32.png", "resources/quorvast-32.png")):
         os.makedirs(os.path.dirname(os.path.join(site, target)), exist_ok=True)
         shutil.copyfile(source, os.path.join(site, target))
+    apt = apt_repository(site, sums)
+    winget_manifests(site)
     manual = subprocess.run(["mandoc", "-Thtml", "-Ofragment", "build/release/quorvast.1"], capture_output=True,
                             text=True, check=True).stdout
     contents = {"index.html": landing(), "download.html": downloads("dist", sums),
-                "install.html": INSTALL.format(v=VERSION), "manual.html": manual,
+                "install.html": INSTALL.format(v=VERSION, apt=APT.format(home=FACTS["homepage"]) if apt else ""),
+                "manual.html": manual,
                 "readme.html": markdown_file("build/release/README.md"),
                 "development.html": markdown_file("doc/development.md")}
     for name, title in PAGES:

@@ -16,7 +16,7 @@ import markdown
 
 READABLE = ("body { max-width: 46rem; margin: 0 auto; padding: 0.5rem 1rem; font-family: system-ui, sans-serif; "
             "line-height: 1.5; color: #222; background: #fff; } img { max-width: 100%; height: auto; } "
-            "pre { overflow-x: auto; background: #f4f4f4; padding: 0.5rem; } table { border-collapse: collapse; } "
+            "pre { white-space: pre-wrap; overflow-wrap: anywhere; background: #f4f4f4; padding: 0.5rem; } table { border-collapse: collapse; } "
             "th, td { border: 1px solid #bbb; padding: 0.2rem 0.4rem; text-align: left; } a { color: #0645ad; }")
 
 
@@ -52,7 +52,7 @@ def main():
     stylesheet = rest.pop(0) if rest and "=" not in rest[0] else None
     links = dict(pair.split("=", 1) for pair in rest)
     with open(source, encoding="utf-8") as text, open(output, "w", encoding="utf-8") as out:
-        top = '<p><a href="%s">Quorvast\'s home page</a></p>\n' % html.escape(home) if home else ""
+        top = '<header><a href="%s">Quorvast\'s home page</a></header>\n' % html.escape(home) if home else ""
         out.write(page(title, body(text.read(), links), stylesheet, top=top))
 
 

@@ -5,17 +5,81 @@
 # pass, and `make run` must show the Vesta report. Run as root; the root
 # file system is kept in ROOTS/SUITE for the next run.
 #
-# usage: fresh_machine.sh SUITE [ROOTS]   (SUITE: bookworm for Debian 12, trixie for 13)
+# With --apt, the signed apt repository of two built sites (make site with
+# GPG_KEY) instead, served on 127.0.0.1: the key and the source file put in
+# place as the install page says, `apt-get install quorvast` from SITE, then
+# `apt-get upgrade` to NEXT_SITE's release at the same address, one
+# quorvast installed each time; `apt-get remove --purge` leaves none of its
+# files; and a Packages file with one byte changed, or an InRelease signed
+# by another key, makes `apt-get update` fail and installs nothing.
+#
+# usage: fresh_machine.sh SUITE [ROOTS] [--apt SITE NEXT_SITE]
+# (SUITE: bookworm for Debian 12, trixie for 13)
 set -euo pipefail
 suite=$1 root=$(realpath -m "${2:-/var/tmp/quorvast-roots}/$1")
 source=$(git -C "$(dirname "$0")/.." rev-parse --show-toplevel)
 # In a mount namespace of its own, so that nothing mounted here touches the host.
 [ -x "$root/usr/bin/make" ] || unshare --mount debootstrap --variant=minbase --include=make,ca-certificates \
   "$suite" "$root" http://deb.debian.org/debian >/dev/null
-rm -rf "$root/root/quorvast" && git clone -q "$source" "$root/root/quorvast"
+[ -c /dev/null ] || { echo "debootstrap left /dev/null no character device"; exit 1; }
 cp /etc/resolv.conf "$root/etc/resolv.conf"
-unshare --mount --propagation private bash -c '
-  mount -t proc proc "$1/proc" && mount --rbind /dev "$1/dev" && mount --rbind /sys "$1/sys" &&
-  chroot "$1" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root bash -c "cd /root/quorvast &&
-    make test && printf \"Vesta\n10\nq\n\" | make run | grep -q \"(meter): 34315\""' _ "$root"
-echo "the quick start works on a fresh Debian $(cat "$root/etc/debian_version")"
+in_root() {  # in_root COMMANDS: as root in the chroot, with /proc, /dev and /sys
+  unshare --mount --propagation private bash -c '
+    mount -t proc proc "$1/proc" && mount --rbind /dev "$1/dev" && mount --rbind /sys "$1/sys" &&
+    chroot "$1" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root DEBIAN_FRONTEND=noninteractive bash -c "$2"' _ "$root" "$1"
+}
+if [ "${3:-}" != --apt ]; then
+  rm -rf "$root/root/quorvast" && git clone -q "$source" "$root/root/quorvast"
+  in_root 'cd /root/quorvast && make test && printf "Vesta\n10\nq\n" | make run | grep -q "(meter): 34315"'
+  echo "the quick start works on a fresh Debian $(cat "$root/etc/debian_version")"
+  exit 0
+fi
+
+site=$(realpath "$4") next=$(realpath "$5")
+work=$(mktemp -d)
+server=
+trap 'kill $server 2>/dev/null; rm -rf "$work"' EXIT
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+serve() {  # serve FOLDER: that site, from now on, at the one address
+  [ -z "$server" ] || { kill "$server"; wait "$server" 2>/dev/null || true; }
+  python3 -m http.server "$port" --bind 127.0.0.1 --directory "$1" >/dev/null 2>&1 &
+  server=$!
+  until python3 -c "import urllib.request; urllib.request.urlopen('http://127.0.0.1:$port/')" 2>/dev/null; do sleep 0.2; done
+}
+# As the install page says, with the site at this address; only this source
+# is updated, not the Debian archive the root came from.
+mkdir -p "$root/etc/apt/keyrings"
+cp "$site/download/quorvast-signing-key.asc" "$root/etc/apt/keyrings/quorvast.asc"
+sed "s|^URIs: .*|URIs: http://127.0.0.1:$port/apt/|" "$site/apt/quorvast.sources" >"$root/etc/apt/sources.list.d/quorvast.sources"
+apt='apt-get -q -o Dir::Etc::SourceList=/dev/null'
+release_of() { sed -n 's/^version=//p' "$1/../release.env"; }
+runs() { echo "printf \"Vesta\\n10\\nq\\n\" | quorvast | grep -q \"Quorvast $1 is free software\" && [ \"\$(dpkg -l quorvast | grep -c ^ii)\" = 1 ]"; }
+fail() { echo "$suite: $*"; exit 1; }
+serve "$site"
+in_root "$apt update && $apt install -y quorvast && $(runs "$(release_of "$site")")" >"$work/log" 2>&1 ||
+  { cat "$work/log"; fail "apt-get install from the site's repository"; }
+serve "$next"
+in_root "$apt update && $apt upgrade -y && $(runs "$(release_of "$next")")" >"$work/log" 2>&1 ||
+  { cat "$work/log"; fail "apt-get upgrade to the next release"; }
+in_root "$apt remove --purge -y quorvast && ! dpkg -l quorvast 2>/dev/null | grep -q ^ii &&
+  ! ls -d /usr/bin/quorvast /usr/share/doc/quorvast /usr/share/man/man1/quorvast.1.gz 2>/dev/null" >"$work/log" 2>&1 ||
+  { cat "$work/log"; fail "apt-get remove --purge left files"; }
+# Tampered copies of the repository: apt-get update fails, nothing installs.
+mkdir -m 700 "$work/other"
+GNUPGHOME=$work/other gpg --batch --quiet --passphrase '' --quick-gen-key "Not Quorvast <no@quorvast.invalid>" ed25519 sign 1d
+for tamper in packages signer; do
+  rm -rf "$work/site" && cp -r "$next" "$work/site"
+  stable=$work/site/apt/dists/stable
+  if [ $tamper = packages ]; then
+    sed -i '0,/^Maintainer: Q/s//Maintainer: q/' "$stable/main/binary-amd64/Packages"  # one byte
+  else
+    GNUPGHOME=$work/other gpg --batch --yes --clearsign --output "$stable/InRelease" "$stable/Release"
+    GNUPGHOME=$work/other gpg --batch --yes --armor --detach-sign --output "$stable/Release.gpg" "$stable/Release"
+  fi
+  serve "$work/site"
+  ! in_root "rm -rf /var/lib/apt/lists/*127.0.0.1* && $apt update -o APT::Update::Error-Mode=any" >"$work/log" 2>&1 &&
+    ! in_root "$apt install -y quorvast" >>"$work/log" 2>&1 || { cat "$work/log"; fail "a tampered repository ($tamper) was taken"; }
+done
+GNUPGHOME=$work/other gpgconf --kill all
+[ -c /dev/null ] || fail "/dev/null is no character device"
+echo "apt on a fresh Debian $(cat "$root/etc/debian_version"): installs $(release_of "$site"), upgrades to $(release_of "$next"), removes it whole, refuses a changed Packages file and another signer"

@@ -12,8 +12,12 @@
 # file listed with its sum; Lighthouse scores its landing and download
 # pages. Then the release recipe with a throwaway certificate and GnuPG key
 # (make dist signed, then make site) and a stranger's checks with only what
-# the site publishes; make site without a release folder and make dist in a
-# changed tree each refuse in one line.
+# the site publishes; a second make site gives the same apt repository but
+# for its signatures. The next release (the version raised in a clone,
+# committed, signed with the same key) and apt in fresh Debian 12 and 13
+# roots: install, upgrade, remove, refuse a tampered repository
+# (tests/fresh_machine.sh --apt). Last, make site without a release folder
+# and make dist in a changed tree each refuse in one line.
 set -u
 source=$(git -C "$(dirname "$0")/.." rev-parse --show-toplevel)
 work=$(mktemp -d)
@@ -70,9 +74,21 @@ openssl req -x509 -newkey rsa:2048 -nodes -subj "/CN=Quorvast test signer" -days
   -addext extendedKeyUsage=codeSigning -keyout "$keys/key.pem" -out "$keys/cert.pem" 2>/dev/null &&
   gpg --batch --quiet --passphrase '' --quick-gen-key "Quorvast test <test@quorvast.invalid>" ed25519 sign 1d &&
   make -C "$first" dist SIGN_CERT="$keys/cert.pem" SIGN_KEY="$keys/key.pem" GPG_KEY=test@quorvast.invalid \
-    >"$work/signed.log" 2>&1 && make -C "$first" site >>"$work/signed.log" 2>&1 || { cat "$work/signed.log"; exit 1; }
+    >"$work/signed.log" 2>&1 && make -C "$first" site GPG_KEY=test@quorvast.invalid >>"$work/signed.log" 2>&1 ||
+  { cat "$work/signed.log"; exit 1; }
 site=$first/build/site
 [ -f "$site/download/SHA256SUMS.asc" ] || fail "make site after a signed make dist lost SHA256SUMS.asc"
+cp -r "$site/apt" "$work/apt"
+make -C "$first" site GPG_KEY=test@quorvast.invalid >>"$work/signed.log" 2>&1 &&
+  diff -r -x InRelease -x Release.gpg "$work/apt" "$site/apt" >/dev/null || fail "two make site runs give other apt repositories"
+# The next release, from the same commit with its version raised.
+next=$work/next
+git clone -q "$source" "$next" && perl -pi -e 's/^(project\(quorvast VERSION \d+\.\d+\.)(\d+)/$1 . ($2 + 1)/e' "$next/CMakeLists.txt" &&
+  git -C "$next" -c user.name=check -c user.email=check@quorvast.invalid commit -qam "the next release" &&
+  make -C "$next" dist site GPG_KEY=test@quorvast.invalid >"$work/next.log" 2>&1 || { cat "$work/next.log"; exit 1; }
+for suite in bookworm trixie; do
+  bash "$source/tests/fresh_machine.sh" "$suite" "$work/roots" --apt "$site" "$next/build/site" || exit 1
+done
 # A stranger: a GnuPG home of their own with only the site's key file in it,
 # the signature first, then the sums of every file the download page lists.
 export GNUPGHOME=$keys/stranger

@@ -37,7 +37,8 @@ usage: run_page.py PAGE_DIR [OPTION...] < input
                    inside it, every page linking home and none scrolling
                    sideways, axe (with --axe) finds nothing on any page, and
                    the download page lists every release file once and the
-                   sums as SHA256SUMS has them
+                   sums as SHA256SUMS has them; the winget manifests follow
+                   their schemas (../shared/schemas) and the .msi
 --kept FAILURE     after a first visit (answers marked no-cache), the server
                    fails, and the session runs from the kept release:
                    502 (every answer) or 404-wasm (the program's file)
@@ -57,6 +58,7 @@ usage: run_page.py PAGE_DIR [OPTION...] < input
                    within 1 s, the sessions as the model says
 """
 import base64
+from hashlib import sha256
 import http.server
 import os
 import re
@@ -271,7 +273,28 @@ def site_problems():
     if sorted(listed) != sorted(line.split("  ")[1] for line in sums.splitlines()) or \
             driver.execute_script("return document.getElementById('sums').textContent") != sums:
         found.append("the download page's files and sums are not those of SHA256SUMS")
-    return found + problems
+    return found + winget_problems() + problems
+
+
+def winget_problems():
+    """The release's winget manifests against their published schemas, and
+    against the .msi on the download page: its SHA-256 and product code."""
+    import glob, json, subprocess, jsonschema, yaml
+    schemas = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "shared", "schemas",
+                           "winget-manifest-1.10.0")
+    msi = glob.glob(os.path.join(page_dir, "download", "*.msi"))[0]
+    properties = subprocess.run(["msiinfo", "export", msi, "Property"], capture_output=True, text=True).stdout
+    found, manifests = [], glob.glob(os.path.join(page_dir, "winget", "*", "*.yaml"))
+    for path in manifests:
+        manifest = yaml.safe_load(open(path))
+        schema = json.load(open(os.path.join(schemas, "manifest.%s.1.10.0.json" % manifest["ManifestType"])))
+        found += ["%s: %s" % (path, error.message) for error in jsonschema.validators.validator_for(schema)(
+            schema).iter_errors(manifest)]
+        for installer in manifest.get("Installers", []):
+            if installer["InstallerSha256"].lower() != sha256(open(msi, "rb").read()).hexdigest() or \
+                    "ProductCode\t%s\n" % manifest["ProductCode"] not in properties:
+                found.append("%s: not the .msi's sum or product code" % path)
+    return found if len(manifests) == 3 else found + ["%d winget manifests, not 3" % len(manifests)]
 
 
 def visit_until_kept(url):
