@@ -71,7 +71,8 @@ for tamper in packages signer; do
   rm -rf "$work/site" && cp -r "$next" "$work/site"
   stable=$work/site/apt/dists/stable
   if [ $tamper = packages ]; then
-    sed -i '0,/^Maintainer: Q/s//Maintainer: q/' "$stable/main/binary-amd64/Packages"  # one byte
+    packages=$stable/main/binary-amd64/Packages
+    sed -i '0,/^Maintainer: Q/s//Maintainer: q/' "$packages" && gzip -9nc "$packages" >"$packages.gz"  # one byte
   else
     GNUPGHOME=$work/other gpg --batch --yes --clearsign --output "$stable/InRelease" "$stable/Release"
     GNUPGHOME=$work/other gpg --batch --yes --armor --detach-sign --output "$stable/Release.gpg" "$stable/Release"
