@@ -5,13 +5,11 @@
 # pass, and `make run` must show the Vesta report. Run as root; the root
 # file system is kept in ROOTS/SUITE for the next run.
 #
-# With --apt, the signed apt repository of two built sites (make site with
-# GPG_KEY) instead, served on 127.0.0.1: the key and the source file put in
-# place as the install page says, `apt-get install quorvast` from SITE, then
-# `apt-get upgrade` to NEXT_SITE's release at the same address, one
-# quorvast installed each time; `apt-get remove --purge` leaves none of its
-# files; and a Packages file with one byte changed, or an InRelease signed
-# by another key, makes `apt-get update` fail and installs nothing.
+# With --apt, the signed apt repositories of two sites instead, served in
+# turn at one 127.0.0.1 address, set up as the install page says: install
+# from SITE, upgrade to NEXT_SITE, remove --purge leaving nothing; a
+# Packages file with one byte changed, or an InRelease signed by another
+# key, fails apt-get update and installs nothing.
 #
 # usage: fresh_machine.sh SUITE [ROOTS] [--apt SITE NEXT_SITE]
 # (SUITE: bookworm for Debian 12, trixie for 13)

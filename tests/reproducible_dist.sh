@@ -1,23 +1,15 @@
 #!/usr/bin/env bash
-# Builds the release folder and the web site twice, from two fresh clones of
-# the current commit, as two different accounts would: other folders (of
-# other lengths), umasks, locales, time zones and home folders, at other
-# times. The two must be the same bytes; where they are not, it says which
-# file differs first and diffoscope shows how. Then, in the first: the sums
-# hold, lintian -I --pedantic has nothing to say about any Debian package,
-# each of its own architecture; the source tarball holds exactly the
-# tracked files, and the Windows README.txt is plain text for Windows; a
-# crawl of the site finds nothing broken, axe nothing amiss, every page
-# linking home and none scrolling sideways at 360 px, and every release
-# file listed with its sum; Lighthouse scores its landing and download
-# pages. Then the release recipe with a throwaway certificate and GnuPG key
-# (make dist signed, then make site) and a stranger's checks with only what
-# the site publishes; a second make site gives the same apt repository but
-# for its signatures. The next release (the version raised in a clone,
-# committed, signed with the same key) and apt in fresh Debian 12 and 13
-# roots: install, upgrade, remove, refuse a tampered repository
-# (tests/fresh_machine.sh --apt). Last, make site without a release folder
-# and make dist in a changed tree each refuse in one line.
+# make dist and make site twice, from two fresh clones, as two accounts
+# would (other paths, umasks, locales, time zones, home folders and times):
+# the same bytes, or the first file that differs and how. Then, in the
+# first: the sums, lintian on each package, the tarball's files, the Windows
+# README.txt, the site's crawl (tests/browser/run_page.py --site) and
+# Lighthouse. Then the release recipe with throwaway keys (make dist signed,
+# make site) and a stranger's checks with only what the site publishes; a
+# second make site, the same apt repository but for its signatures; the
+# next release and apt in fresh Debian 12 and 13 roots
+# (tests/fresh_machine.sh --apt); make site without dist/ and make dist in
+# a changed tree each refusing in one line.
 set -u
 source=$(git -C "$(dirname "$0")/.." rev-parse --show-toplevel)
 work=$(mktemp -d)

@@ -47,15 +47,10 @@ usage: run_page.py PAGE_DIR [OPTION...] < input
                    release) on the server and two loads; neither may mix the
                    two (the version shown is the banner's), the second must
                    run the newer one; without caching headers, then with
-                   max-age=600. Then, each on an origin of its own: a tab
-                   held before its program's request while a second tab
-                   brings the newer release; the newer release's program cut
-                   short, then replaced by the older one's, until the server
-                   is mended; two copies under /a/ and /b/, /b/ updated,
-                   then both offline, and no empty cache left
---long-lines       no session: a 200,000-character line at the name prompt,
-                   and 2,000 characters at the exit prompt, each answered
-                   within 1 s, the sessions as the model says
+                   max-age=600; a tab held while another updates; a damaged
+                   newer release; two copies under /a/ and /b/, offline
+--long-lines       no session: 200,000 characters at the name prompt, 2,000
+                   at the exit prompt, each answered within 1 s
 """
 import base64
 from hashlib import sha256
@@ -303,8 +298,7 @@ def visit_until_kept(url):
 
 
 def load(url=None):
-    """A load (or, without `url`, the current page) up to the first prompt:
-    the release its page names and the one its program's banner names."""
+    """The releases a load's page and its program's banner name."""
     if url:
         driver.get(url)
     shown = driver.execute_script("return document.getElementById('version').textContent")
@@ -316,29 +310,11 @@ def load(url=None):
     return shown.split()[-1], re.search(rb"Quorvast (\S+) is free software", output)[1].decode()
 
 
-def settled():
-    """Once the worker the load found is installed, or failed to install."""
-    WebDriverWait(driver, 20).until(lambda d: d.execute_async_script(
-        "navigator.serviceWorker.getRegistration().then((r) => arguments[0](!r.installing))"))
-
-
 def announced(what):
     try:
         WebDriverWait(driver, 20).until(lambda d: d.execute_script("return !document.getElementById('update').hidden"))
     except TimeoutException:
         problems.append("%s: no notice of the newer release" % what)
-
-
-def copy(folder, name, wasm_from=None, cut=False):
-    """A copy of a page's folder in the scratch folder, its program replaced
-    by another's or cut short."""
-    copied = shutil.copytree(folder, os.path.join(scratch, name))
-    wasm = os.path.join(copied, "quorvast.wasm")
-    if wasm_from:
-        shutil.copyfile(os.path.join(wasm_from, "quorvast.wasm"), wasm)
-    if cut:
-        os.truncate(wasm, os.path.getsize(wasm) // 2)
-    return copied
 
 
 # Holds this page's request for its program until the runner lets it go,
@@ -352,9 +328,8 @@ EMPTY_CACHES = ("caches.keys().then((names) => Promise.all(names.map((name) => c
 
 
 def release_problems(next_dir):
-    """A newer release replaces this one on the server: returning visitors
-    get it whole, by the second load, and never a mix of two."""
-    aged = copy(page_dir, "aged")
+    """A newer release replaces this one on the server."""
+    aged = shutil.copytree(page_dir, os.path.join(scratch, "aged"))
     month_ago = time.time() - 30 * 86400
     for name in os.listdir(aged):
         os.utime(os.path.join(aged, name), (month_ago, month_ago))
@@ -399,13 +374,16 @@ def release_problems(next_dir):
     site.shutdown()
     # A damaged download of the next release is never kept; once the server
     # is mended, the next release comes.
-    for damage, damaged in (("cut short", copy(next_dir, "cut", cut=True)),
-                            ("the older program", copy(next_dir, "mixed", wasm_from=aged))):
+    for damage, other in (("cut short", None), ("the older program", aged)):
+        damaged = shutil.copytree(next_dir, os.path.join(scratch, damage))
+        wasm = os.path.join(damaged, "quorvast.wasm")
+        shutil.copyfile(os.path.join(other, "quorvast.wasm"), wasm) if other else os.truncate(wasm, 1000)
         site, url = visited(aged, "")
         Server.folder = damaged
-        for attempt in (1, 2):
+        for attempt in (1, 2):  # each once its worker is installed, or failed to install
             expect("the next release's program %s, load %d" % (damage, attempt), load(url), old)
-            settled()
+            WebDriverWait(driver, 20).until(lambda d: d.execute_async_script(
+                "navigator.serviceWorker.getRegistration().then((r) => arguments[0](!r.installing))"))
         Server.folder = next_dir
         load(url)
         announced("mended after %s" % damage)
@@ -433,8 +411,7 @@ def release_problems(next_dir):
 
 
 def long_lines():
-    """Lines of any length reach the program whole, each answered within a
-    second, as the model of a session says."""
+    """Lines of any length reach the program whole, each answered within a second."""
     sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "differential"))
     from expected_session import session
     found = []
@@ -450,8 +427,7 @@ def long_lines():
                   answered() ? requestAnimationFrame(() => done(performance.now() - start)) : setTimeout(poll, 1);
                 })();""", line)
             print("a line of %d characters answered in %.0f ms" % (len(line), ms))
-            if ms > 1000:
-                found.append("a line of %d characters took %.0f ms" % (len(line), ms))
+            found += ["a line of %d characters took %.0f ms" % (len(line), ms)] if ms > 1000 else []
         wait.until(lambda d: d.execute_script("return window.quorvastRun.done"))
         output, status = driver.execute_script("return [window.quorvastRun.output, window.quorvastRun.status]")
         if (bytes(output), status) != session("".join(line + "\n" for line in lines).encode())[:2]:
