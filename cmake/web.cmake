@@ -46,9 +46,9 @@ add_custom_command(OUTPUT ${page_dir}/README.html
 # a new release, and only whole releases are kept.
 set(page_paths ${QUORVAST_PAGE_FILES})
 list(TRANSFORM page_paths PREPEND ${page_dir}/)
-string(JOIN "," page_files ${QUORVAST_PAGE_FILES})  # a list in one command-line word
+string(JOIN "," page_files_word ${QUORVAST_PAGE_FILES})  # a list in one command-line word
 add_custom_command(OUTPUT ${page_dir}/service-worker.js
-  COMMAND ${CMAKE_COMMAND} -D PAGE_DIR=${page_dir} -D VERSION=${PROJECT_VERSION} -D FILES=${page_files}
+  COMMAND ${CMAKE_COMMAND} -D PAGE_DIR=${page_dir} -D VERSION=${PROJECT_VERSION} -D FILES=${page_files_word}
           -D TEMPLATE=${PROJECT_SOURCE_DIR}/src/web/service-worker.js -P ${PROJECT_SOURCE_DIR}/cmake/page_release.cmake
   DEPENDS quorvast_page src/web/service-worker.js cmake/page_release.cmake ${page_paths}
   COMMENT "Naming the page's release")

@@ -27,6 +27,7 @@ import re
 import shutil
 import subprocess
 import sys
+import tarfile
 import tempfile
 import zipfile
 from email.utils import formatdate
@@ -164,7 +165,6 @@ ARCHITECTURES = ("amd64", "arm64", "armhf", "i386")
 
 def release_time():
     """The release's own time: the source tarball's, which is its commit's."""
-    import tarfile
     with tarfile.open("dist/quorvast-%s.tar.gz" % VERSION) as source:
         return source.next().mtime
 
