@@ -8,7 +8,7 @@ SHELL := bash
 NEED = @setup/need
 LINUX_PLATFORMS = linux-aarch64 linux-armhf linux-i686
 
-.PHONY: run release install uninstall package package-test bench test test-big sanitize coverage fuzz lint windows windows-installer windows-test $(LINUX_PLATFORMS) cross cross-test web web-serve web-test bench-web diagram dist dist-reproducible site site-serve clean
+.PHONY: run release install uninstall package package-test bench test test-big sanitize coverage fuzz lint windows windows-installer windows-test $(LINUX_PLATFORMS) cross cross-test web web-serve web-test bench-web diagram dist dist-reproducible rebuild-check site site-serve clean
 
 # Only the program shows: make adds no error line when it exits 1, so its
 # own message stays the last line. So does setup/need's command line when
@@ -47,7 +47,7 @@ uninstall: release
 # The Debian package: dist/quorvast_<version>_amd64.deb
 package: release
 	$(NEED) package
-	cd build/release && cpack >&2
+	cd build/release && umask 022 && cpack >&2
 	mkdir -p dist && cp build/release/package/quorvast_*.deb dist/
 
 # The install layout, man page and Debian package, installed and removed
@@ -181,13 +181,16 @@ diagram: release
 
 # Everything a release page offers, in dist/: the source, a tarball per
 # Linux platform, the Debian packages, the Windows zip and installer, the web page's zip,
-# SHA256SUMS. Signed where keys are given: SIGN_CERT=cert.pem SIGN_KEY=key.pem
+# SHA256SUMS. Signed where keys are given: SIGN_CERT=cert.pem with
+# SIGN_KEY=key.pem or SIGN_KEY=pkcs11:... SIGN_PKCS11_MODULE=module.so
 # [SIGN_TIMESTAMP_URL=address] (quorvast.exe and the .msi), GPG_KEY=id
 # (SHA256SUMS.asc and the key's public half). From committed sources only:
-# it refuses a tree with changes, unless DIST_ALLOW_CHANGES=1.
+# it refuses a tree with changes, unless DIST_ALLOW_CHANGES=1, or with a
+# private key in it, and checks the timestamp server before it builds.
+# In the unpacked source tarball too, with the same bytes.
 dist:
-	$(NEED) dist
-	@bash packaging/dist.sh --check-sources
+	$(NEED) dist $(if $(SIGN_CERT)$(SIGN_TIMESTAMP_URL),sign)
+	@bash packaging/dist.sh --check
 	@$(MAKE) --no-print-directory release cross windows-installer web
 	$(NEED) package dist $(if $(SIGN_CERT)$(GPG_KEY),sign)
 	bash packaging/dist.sh
@@ -200,14 +203,22 @@ dist-reproducible: tests/browser/node_modules
 	$(NEED) reproducible sign site web-test
 	bash tests/reproducible_dist.sh
 
+# Rebuilds a downloaded release from its source tarball alone (no git) and
+# compares: DOWNLOADS=DIR, a folder with the release's files and SHA256SUMS.
+rebuild-check:
+	$(NEED) dist reproducible sign
+	bash packaging/rebuild_check.sh "$(DOWNLOADS)"
+
 # The web site to upload: the landing page, the downloads with their sums,
 # install and remove, the manual, the README and this guide, the page
 # itself; build/site/, the same bytes from the same release folder. It
 # publishes dist/ as make dist left it, signatures and all, and refuses
-# when there is none or its files do not match its SHA256SUMS.
+# when there is none or its files do not match its SHA256SUMS. With
+# PREVIOUS_SITE=DIR (the site as last published) every earlier release
+# stays. A failure leaves build/site as it was.
 site: release
 	$(NEED) site
-	/usr/bin/python3 packaging/make_site.py build/site
+	/usr/bin/python3 packaging/make_site.py build/site $(if $(PREVIOUS_SITE),--previous "$(PREVIOUS_SITE)")
 
 site-serve: site
 	@echo "Quorvast's site: http://127.0.0.1:$(PORT)/ (Ctrl-C stops the server)"

@@ -25,7 +25,9 @@ endforeach()
 if(NOT QUORVAST_HOMEPAGE MATCHES "^https?://[^/]+/(.*/)?$")
   message(FATAL_ERROR "identity.conf: the homepage must be an http(s) address ending in /, not '${QUORVAST_HOMEPAGE}'")
 endif()
-if(NOT QUORVAST_SIGNING_KEY MATCHES "^([0-9A-F]{40})?$")
+# CMake's expressions have no {n}: hexadecimal capitals, then the length.
+string(LENGTH "${QUORVAST_SIGNING_KEY}" key_length)
+if(NOT QUORVAST_SIGNING_KEY MATCHES "^[0-9A-F]*$" OR NOT key_length MATCHES "^(0|40)$")
   message(FATAL_ERROR "identity.conf: signing_key must be a full fingerprint, 40 hexadecimal capitals, or nothing")
 endif()
 
@@ -44,6 +46,14 @@ list(TRANSFORM QUORVAST_PAGE_FILES REPLACE "=.*" "")
 string(JOIN " " page_files ${QUORVAST_PAGE_FILES})
 set(facts "version=${PROJECT_VERSION}\nhomepage=${QUORVAST_HOMEPAGE}\ncontact=${QUORVAST_CONTACT}\n")
 string(APPEND facts "bugs=${QUORVAST_BUGS}\nsigning_key=${QUORVAST_SIGNING_KEY}\npage_files=${page_files}\n")
+
+# The fingerprint as people compare it, in groups of four, for the shipped
+# READMEs.
+set(QUORVAST_SIGNING_FINGERPRINT "not published yet: see the download page")
+if(QUORVAST_SIGNING_KEY)
+  string(REGEX REPLACE "(....)" "\\1 " QUORVAST_SIGNING_FINGERPRINT "${QUORVAST_SIGNING_KEY}")
+  string(STRIP "${QUORVAST_SIGNING_FINGERPRINT}" QUORVAST_SIGNING_FINGERPRINT)
+endif()
 
 # Written only when it changes: no needless rebuilds of what depends on it.
 function(write_if_changed output text)
@@ -66,10 +76,8 @@ function(fill_in_identity input output)
   string(REPLACE "https://quorvast.example.org/issues" "${QUORVAST_BUGS}" text "${text}")
   string(REPLACE "https://quorvast.example.org/" "${QUORVAST_HOMEPAGE}" text "${text}")
   string(REPLACE "quorvast@example.org" "${QUORVAST_CONTACT}" text "${text}")
-  set(fingerprint "not published yet: see the download page")
+  set(fingerprint "${QUORVAST_SIGNING_FINGERPRINT}")
   if(QUORVAST_SIGNING_KEY)
-    string(REGEX REPLACE "(....)" "\\1 " fingerprint "${QUORVAST_SIGNING_KEY}")
-    string(STRIP "${fingerprint}" fingerprint)
     set(fingerprint "`${fingerprint}`")
   endif()
   string(REPLACE "QUORVAST-SIGNING-KEY-FINGERPRINT" "${fingerprint}" text "${text}")

@@ -6,47 +6,78 @@
 # project's identity come from build/release.env, the release's facts.
 #
 # One release from one commit: the source tarball is the commit, so a tree
-# with changes git would not put in it (edits, new files) is refused, unless
-# DIST_ALLOW_CHANGES=1; `dist.sh --check-sources` only checks that.
+# with changes (edits, new files) is refused, unless DIST_ALLOW_CHANGES=1,
+# and so is one that holds a private key, always. `dist.sh --check` checks
+# only that and what signing needs (a timestamp server that answers), so
+# that make dist stops before it builds anything.
 #
-# Reproducible: dates come from SOURCE_DATE_EPOCH (the commit's time when
-# unset); archive order, owners, modes and times are fixed, and the umask,
-# locale and time zone are set here, so two runs on the same commit give the
-# same bytes wherever, whenever and by whomever they run.
+# Reproducible: dates come from the commit's time (SOURCE_DATE_EPOCH, when
+# set, overrides it); archive order, owners, modes and times are fixed, and
+# the umask, locale and time zone are set here, so two runs on the same
+# commit give the same bytes wherever, whenever and by whomever they run,
+# in a git clone or in the unpacked source tarball (packaging/source_facts.sh).
 #
-# Signed, for whoever holds the keys: with SIGN_CERT and SIGN_KEY (a
-# code-signing certificate and its private key, PEM files), quorvast.exe and
-# the .msi carry an Authenticode signature (osslsigncode), timestamped by
-# SIGN_TIMESTAMP_URL where given; with GPG_KEY (a GnuPG key's id or
-# address), SHA256SUMS.asc signs SHA256SUMS and quorvast-signing-key.asc is
-# the key's public half. Without them the folder is the same bytes as ever.
+# Signed, for whoever holds the keys: with SIGN_CERT (the code-signing
+# certificate, PEM) and SIGN_KEY (its private key: a PEM file outside the
+# tree, or a PKCS#11 URI with SIGN_PKCS11_MODULE naming the token's module),
+# quorvast.exe and the .msi carry an Authenticode signature (osslsigncode)
+# made at the release's time, so that signing twice gives the same bytes;
+# timestamped by SIGN_TIMESTAMP_URL where given (the server's token carries
+# its own time, so such a release is signed once). With GPG_KEY (a GnuPG
+# key's id or address), SHA256SUMS.asc signs SHA256SUMS and
+# quorvast-signing-key.asc is the key's public half. Without them the folder
+# is the same bytes as ever.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 umask 022
 export LC_ALL=C TZ=UTC
+source packaging/source_facts.sh
+refuse() { echo "make dist: $*" >&2; exit 1; }
 
-changes=$(git status --porcelain)
+changes=$(source_changes .)
 if [ -n "$changes" ]; then
-  if [ "${DIST_ALLOW_CHANGES:-0}" != 1 ]; then
-    echo "make dist: the tree has changes the source tarball would not hold ($(wc -l <<<"$changes") in git status): commit them, or set DIST_ALLOW_CHANGES=1" >&2
-    exit 1
-  fi
-  echo "warning: DIST_ALLOW_CHANGES=1: the binaries hold changes that the source tarball does not" >&2
+  [ "${DIST_ALLOW_CHANGES:-0}" = 1 ] ||
+    refuse "the tree has changes the source tarball would not hold ($(wc -l <<<"$changes") in git status): commit them, or set DIST_ALLOW_CHANGES=1"
+  echo "warning: DIST_ALLOW_CHANGES=1: the release holds changes that no commit does" >&2
 fi
-[ "${1:-}" != --check-sources ] || exit 0
+private_keys() {  # the files in the tree, shipped or not, that hold a private key
+  { if [ "$(source_kind .)" = git ]; then git ls-files -z --cached --others --exclude-standard
+    else find . -path ./build -prune -o -path ./dist -prune -o -type f -printf '%P\0'; fi; } |
+    xargs -0 -r grep -lsIE -e '-----BEGIN [A-Z0-9 ]*PRIVATE KEY( BLOCK)?-----' --
+}
+keys=$(private_keys)
+[ -z "$keys" ] || refuse "$(head -n 1 <<<"$keys") holds a private key: keep keys outside the tree"
+if [ -n "${SIGN_CERT:-}${SIGN_KEY:-}" ]; then
+  [ -f "${SIGN_CERT:-}" ] && [ -n "${SIGN_KEY:-}" ] || refuse "signing needs SIGN_CERT, a certificate file, and SIGN_KEY"
+  if [[ $SIGN_KEY == pkcs11:* ]]; then
+    [ -f "${SIGN_PKCS11_MODULE:-}" ] || refuse "SIGN_KEY is a PKCS#11 URI: SIGN_PKCS11_MODULE must name the token's module"
+  else
+    [ -f "$SIGN_KEY" ] || refuse "SIGN_KEY: no such file: $SIGN_KEY"
+    case $(realpath "$SIGN_KEY") in "$(pwd -P)"/*) refuse "SIGN_KEY is inside the tree: keep keys outside it" ;; esac
+  fi
+fi
+if [ -n "${SIGN_TIMESTAMP_URL:-}" ]; then
+  answer=$(python3 packaging/timestamp_probe.py "$SIGN_TIMESTAMP_URL" 2>&1) ||
+    refuse "the timestamp server $SIGN_TIMESTAMP_URL does not answer: $answer"
+fi
+[ "${1:-}" != --check ] || exit 0
 
 fact() { sed -n "s/^$1=//p" build/release.env; }
 version=$(fact version)
 if grep -q 'example\.org' build/release.env; then
   echo "warning: identity.conf still names placeholder addresses (example.org); set them before publishing" >&2
 fi
-sign() {  # sign FILE: signs FILE in place where a certificate is given
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(source_fact . source_date)}
+sign() {  # sign FILE: signs FILE in place, keeping its mode, where a certificate is given
   [ -n "${SIGN_CERT:-}" ] || return 0
-  osslsigncode sign -certs "$SIGN_CERT" -key "$SIGN_KEY" -n Quorvast -i "$(fact homepage)" -h sha256 \
-    ${SIGN_TIMESTAMP_URL:+-ts "$SIGN_TIMESTAMP_URL"} -in "$1" -out "$1.signed" >/dev/null
-  mv "$1.signed" "$1"
+  local key=(-key "$SIGN_KEY")
+  [[ $SIGN_KEY != pkcs11:* ]] || key+=(-pkcs11module "$SIGN_PKCS11_MODULE")
+  osslsigncode sign -certs "$SIGN_CERT" "${key[@]}" -n Quorvast -i "$(fact homepage)" -h sha256 \
+    -time "$SOURCE_DATE_EPOCH" ${SIGN_TIMESTAMP_URL:+-ts "$SIGN_TIMESTAMP_URL"} -in "$1" -out "$1.signed" >"$1.log" 2>&1 ||
+    refuse "osslsigncode could not sign ${1##*/}: $(grep -v '^$' "$1.log" | tail -n 1)"
+  cat "$1.signed" >"$1"
+  rm "$1.signed" "$1.log"
 }
-export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 rm -rf dist
@@ -58,7 +89,16 @@ pack_tar() {  # pack_tar FOLDER-IN-STAGE ARCHIVE
     --mode='u=rwX,go=rX' -C "$stage" -cf - "$1" | gzip -9n >"$2"
 }
 
-git archive --format=tar --prefix="quorvast-$version/" HEAD | gzip -9n >"dist/quorvast-$version.tar.gz"
+# The source: the commit's files, with its id and time and their sums, so
+# that the unpacked tarball alone builds this release again, byte for byte.
+name=quorvast-$version
+mkdir -p "$stage/$name"
+source_files . >"$stage/files"
+tr '\n' '\0' <"$stage/files" | xargs -0 cp --parents -t "$stage/$name" --
+printf 'commit=%s\nsource_date=%s\n' "$(source_fact . commit)" "$SOURCE_DATE_EPOCH" >"$stage/$name/.release-source"
+(cd "$stage/$name" && tr '\n' '\0' <"$stage/files" | xargs -0 sha256sum --) >"$stage/$name/.release-files"
+pack_tar "$name" "dist/$name.tar.gz"
+rm -rf "${stage:?}/$name"
 
 for platform in release:x86_64 linux-aarch64:aarch64 linux-armhf:armhf linux-i686:i686; do
   build=build/${platform%%:*} name=quorvast-$version-linux-${platform#*:}

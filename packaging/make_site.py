@@ -5,22 +5,35 @@ It holds a landing page (what the program does, the picture, a session the
 release program itself printed, a link to try it), the downloads (which
 file to take, how to check it, every file of the release folder with its
 platform and size, the sums as SHA256SUMS has them, the signing key where
-the release is signed), install and remove per platform, the manual (the
-man page through mandoc -Thtml), the README and the development guide as
-HTML, the licence and the changelog as text, and the web page itself under
-try/, unpacked from the release's own web zip. With GPG_KEY (the key that
-signed the release folder), an apt repository under apt/, signed with it;
-without, none, since an unsigned one is never published. And the winget
-manifests of the release's .msi under winget/VERSION/.
+the release is signed, and every earlier release), install and remove per
+platform, the manual (the man page through mandoc -Thtml), the README and
+the development guide as HTML, the licence and the changelog as text, and
+the web page itself under try/, unpacked from the release's own web zip.
+With GPG_KEY (the key that signed the release folder), an apt repository
+under apt/, signed with it; without, none, since an unsigned one is never
+published, and a signed release folder is refused without it. And the
+winget manifests of the release's .msi under winget/VERSION/. The pages
+are the templates in packaging/site/, filled in with Jinja2 (autoescaped).
+
+Releases accumulate: with --previous (the site as last published), every
+earlier release's files stay under download/, each with its sums under
+download/VERSION/, its packages in the apt pool and its winget manifests,
+so that every link, `apt install quorvast=VERSION` and every submitted
+manifest still hold. Without, it builds a first release's site and says so.
 
 It publishes the release folder as make dist left it: it refuses, in one
 line, when there is none for this version or a file does not match
-SHA256SUMS. The same inputs give the same bytes: nothing depends on the
-time, the machine or the order a folder lists its files in.
+SHA256SUMS. It builds into a fresh folder and puts it in place only once
+the whole site is built and signed: a failure, said in one line with the
+tool's own reason, leaves the last site as it was. The same inputs give the
+same bytes: nothing depends on the time, the machine or the order a folder
+lists its files in.
 
-usage: make_site.py SITE_DIR   (from the top of the tree, after make dist;
-make site runs it)
+usage: make_site.py SITE_DIR [--previous DIR]   (from the top of the tree,
+after make dist; make site runs it, PREVIOUS_SITE=DIR for --previous)
 """
+import argparse
+import glob
 import html
 import os
 import re
@@ -32,6 +45,8 @@ import tempfile
 import zipfile
 from email.utils import formatdate
 from hashlib import sha256
+
+import jinja2
 
 from markdown_page import body, page
 
@@ -64,8 +79,30 @@ def kind_of(name):
     return len(rules), "", ""
 
 
+class Refusal(Exception):
+    """Why the site cannot be built, in one line."""
+
+
 def refuse(reason):
-    sys.exit("make site: %s" % reason)
+    raise Refusal(reason)
+
+
+def read_sums(path):
+    """A SHA256SUMS file as (sum, name) pairs."""
+    return [tuple(line.split("  ", 1)) for line in open(path).read().splitlines()]
+
+
+def check_sums(folder, sums, what):
+    for digest, name in sums:
+        path = os.path.join(folder, name)
+        if not os.path.isfile(path) or sha256(open(path, "rb").read()).hexdigest() != digest:
+            refuse("%s/%s does not match its SHA256SUMS%s" % (what, name, ": run make dist again" if what == "dist" else ""))
+
+
+def version_of(sums):
+    """The release a list of sums is of, from its source tarball's name."""
+    return next((match[1] for _, name in sums for match in [re.fullmatch(r"quorvast-([\d.]+)\.tar\.gz", name)]
+                 if match), None)
 
 
 def checked_release(dist):
@@ -73,18 +110,38 @@ def checked_release(dist):
     it lists is there with that sum and it is this version's."""
     if not os.path.isfile(os.path.join(dist, "SHA256SUMS")):
         refuse("there is no release folder (dist/SHA256SUMS): run make dist first")
-    sums = [line.split("  ", 1) for line in open(os.path.join(dist, "SHA256SUMS")).read().splitlines()]
-    for digest, name in sums:
-        path = os.path.join(dist, name)
-        if not os.path.isfile(path) or sha256(open(path, "rb").read()).hexdigest() != digest:
-            refuse("dist/%s does not match dist/SHA256SUMS: run make dist again" % name)
-    if "quorvast-%s-web.zip" % VERSION not in [name for _, name in sums]:
+    sums = read_sums(os.path.join(dist, "SHA256SUMS"))
+    check_sums(dist, sums, "dist")
+    if version_of(sums) != VERSION:
         refuse("dist/ holds another release than %s: run make dist again" % VERSION)
     return sums
 
 
-def run(*command, cwd=None):
-    return subprocess.run(command, capture_output=True, text=True, check=True, cwd=cwd).stdout
+def earlier_releases(previous):
+    """{version: (folder of its SHA256SUMS, its sums)} of every release but
+    this one that the site as last published holds, each file checked."""
+    if not previous:
+        print("make site: no PREVIOUS_SITE, so a first release's site, with only %s's files" % VERSION, file=sys.stderr)
+        return {}
+    download = os.path.join(previous, "download")
+    releases = {}
+    for path in [os.path.join(download, "SHA256SUMS")] + sorted(glob.glob(os.path.join(download, "*", "SHA256SUMS"))):
+        sums = read_sums(path) if os.path.isfile(path) else []
+        if sums and version_of(sums) not in (None, VERSION):
+            check_sums(download, sums, "PREVIOUS_SITE/download")
+            releases[version_of(sums)] = (os.path.dirname(path), sums)
+    if not os.path.isdir(download):
+        refuse("PREVIOUS_SITE=%s holds no download/ folder: name the site as last published" % previous)
+    return dict(sorted(releases.items(), key=lambda item: [int(part) for part in item[0].split(".")], reverse=True))
+
+
+def run(*command, cwd=None, stdin=None):
+    """What `command` prints; its own reason, in one line, when it fails."""
+    done = subprocess.run(command, capture_output=True, text=True, cwd=cwd, input=stdin)
+    if done.returncode:
+        reason = (done.stderr.strip().splitlines() or ["exit status %d" % done.returncode])[-1]
+        refuse("%s failed: %s" % (command[0], reason))
+    return done.stdout
 
 
 def fingerprint(key_file=None, key=None):
@@ -102,62 +159,23 @@ def grouped(fpr):
     return " ".join(fpr[at:at + 4] for at in range(0, len(fpr), 4))
 
 
-WHICH = """<h1>Download Quorvast {v}</h1>
-<table>
-<thead><tr><th scope="col">You have</th><th scope="col">Take</th></tr></thead>
-<tbody>
-<tr><td>Windows, 64-bit</td><td><code>quorvast-{v}-windows-x86_64.msi</code>, the installer; or the
-<code>.zip</code> to run it without installing</td></tr>
-<tr><td>Debian, Ubuntu, Raspberry Pi OS</td><td>the <code>.deb</code> named for what
-<code>dpkg --print-architecture</code> prints: <code>amd64</code>, <code>arm64</code>, <code>armhf</code>
-(a Raspberry Pi 2 or later on a 32-bit system) or <code>i386</code></td></tr>
-<tr><td>Other Linux</td><td>the <code>.tar.gz</code> for what <code>uname -m</code> prints:
-<code>x86_64</code>; <code>aarch64</code>; <code>armv7l</code> or <code>armv8l</code> take <code>linux-armhf</code>;
-<code>i686</code>. <code>armv6l</code> (the first Raspberry Pi, the Pi Zero) is not served.</td></tr>
-<tr><td>A web server</td><td><code>quorvast-{v}-web.zip</code>, the page</td></tr>
-<tr><td>Anything else with a C++17 compiler</td><td><code>quorvast-{v}.tar.gz</code>, the source</td></tr>
-</tbody></table>
-<p>The Linux programs are static and need no libraries. How to install each file:
-<a href="install.html">Install</a>.</p>
-"""
-
-SIGNED = """<h2>Check a download</h2>
-<p>The release is signed with the OpenPGP key in <a href="download/{key}">{key}</a>, whose fingerprint is
-<code class="fingerprint">{fpr}</code>. First check the list of sums against the key, then the file against the
-list.</p>
-<p>On Linux, with the file, <code>SHA256SUMS</code>, <code>SHA256SUMS.asc</code> and the key in one folder:</p>
-<pre>gpg --import {key}
-gpg --fingerprint     # the fingerprint above: compare it
-gpg --verify SHA256SUMS.asc SHA256SUMS
-sha256sum -c --ignore-missing SHA256SUMS</pre>
-<p><code>gpg --verify</code> must say "Good signature"; <code>sha256sum</code> names each file it found with
-<code>OK</code>.</p>
-<p>On Windows, in PowerShell, <code>Get-FileHash quorvast-{v}-windows-x86_64.msi</code> prints the SHA-256 to
-compare with the file's line below; right-click <code>quorvast.exe</code> or the <code>.msi</code>, then
-Properties, Digital Signatures: it names the publisher. (Gpg4win checks <code>SHA256SUMS.asc</code> as above.)</p>
-"""
-
-UNSIGNED = """<h2>Check a download</h2>
-<p>This release is not signed. Compare a file's SHA-256 with its line below: on Linux, with
-<a href="download/SHA256SUMS">SHA256SUMS</a> beside the file, <code>sha256sum -c --ignore-missing SHA256SUMS</code>
-names each file it found with <code>OK</code>; on Windows, in PowerShell, <code>Get-FileHash FILE</code> prints
-the sum.</p>
-"""
+TEMPLATES = jinja2.Environment(loader=jinja2.FileSystemLoader(os.path.join(os.path.dirname(__file__), "site")),
+                               autoescape=True, trim_blocks=True, lstrip_blocks=True, keep_trailing_newline=True)
 
 
-def downloads(dist, sums):
-    rows = "".join('<tr><td><a href="download/%s">%s</a></td><td>%s</td><td>%s</td><td>%s bytes</td></tr>\n'
-                   % (name, name, *kind_of(name)[1:], format(os.path.getsize(os.path.join(dist, name)), ","))
-                   for _, name in sorted(sums, key=lambda pair: (kind_of(pair[1])[0], pair[1])))
+def downloads(dist, sums, earlier):
+    """The download page: this release's files, their sums, and every
+    earlier release's files."""
     signed = os.path.exists(os.path.join(dist, "SHA256SUMS.asc")) and os.path.exists(os.path.join(dist, KEY))
-    check = SIGNED.format(v=VERSION, key=KEY, fpr=grouped(fingerprint(os.path.join(dist, KEY)))) if signed else UNSIGNED
-    return (WHICH.format(v=VERSION) + check +
-            '<h2>Every file</h2>\n<table class="files">\n<thead><tr><th scope="col">File</th><th scope="col">For</th>'
-            '<th scope="col">What it is</th><th scope="col">Size</th></tr></thead>\n<tbody>\n%s</tbody></table>\n'
-            '<h2>SHA-256 sums</h2>\n<p>As <a href="download/SHA256SUMS">SHA256SUMS</a> has them%s:</p>\n'
-            '<pre id="sums">%s</pre>\n'
-            % (rows, ", signed in <a href=\"download/SHA256SUMS.asc\">SHA256SUMS.asc</a>" if signed else "",
-               html.escape(open(os.path.join(dist, "SHA256SUMS")).read())))
+    files = [{"name": name, "platform": kind_of(name)[1], "what": kind_of(name)[2],
+              "size": format(os.path.getsize(os.path.join(dist, name)), ",")}
+             for _, name in sorted(sums, key=lambda pair: (kind_of(pair[1])[0], pair[1]))]
+    history = [{"version": version, "signed": os.path.exists(os.path.join(folder, "SHA256SUMS.asc")),
+                "files": sorted((name for _, name in release), key=lambda name: (kind_of(name)[0], name))}
+               for version, (folder, release) in earlier.items()]
+    return TEMPLATES.get_template("download.html").render(
+        version=VERSION, key=KEY, fingerprint=grouped(fingerprint(os.path.join(dist, KEY))) if signed else "",
+        files=files, sums=open(os.path.join(dist, "SHA256SUMS")).read(), earlier=history)
 
 
 ARCHITECTURES = ("amd64", "arm64", "armhf", "i386")
@@ -169,12 +187,16 @@ def release_time():
         return source.next().mtime
 
 
-def apt_repository(site, sums):
-    """apt/: the release's Debian packages with their lists for each
-    architecture, Release with the release's date, signed as InRelease and
-    Release.gpg with GPG_KEY; and quorvast.sources, the source file for
-    /etc/apt/sources.list.d/. False, and nothing, without GPG_KEY."""
+def apt_repository(site, debs):
+    """apt/: the Debian packages `debs` (this release's and every earlier
+    one's, all in download/) with their lists for each architecture, Release
+    with the release's date, signed as InRelease and Release.gpg with
+    GPG_KEY; and quorvast.sources, the source file for
+    /etc/apt/sources.list.d/. False, and nothing, without GPG_KEY, which a
+    signed release folder refuses: its site would quietly lose apt."""
     key = os.environ.get("GPG_KEY")
+    if not key and os.path.exists(os.path.join("dist", KEY)):
+        refuse("dist/ is signed but GPG_KEY is not set: give the key that signed it, so that the apt repository is signed too")
     if not key:
         print("make site: no GPG_KEY, so no apt repository (an unsigned one is never published)", file=sys.stderr)
         return False
@@ -182,8 +204,8 @@ def apt_repository(site, sums):
         refuse("GPG_KEY is not the key the release folder publishes (dist/%s)" % KEY)
     apt = os.path.join(site, "apt")
     os.makedirs(os.path.join(apt, "pool", "main"))
-    for name in sorted(name for _, name in sums if name.endswith(".deb")):
-        shutil.copyfile(os.path.join("dist", name), os.path.join(apt, "pool", "main", name))
+    for name in sorted(debs):
+        shutil.copyfile(os.path.join(site, "download", name), os.path.join(apt, "pool", "main", name))
     stable = os.path.join(apt, "dists", "stable")
     for architecture in ARCHITECTURES:
         folder = os.path.join(stable, "main", "binary-" + architecture)
@@ -208,9 +230,13 @@ def apt_repository(site, sums):
     return True
 
 
-def winget_manifests(site):
+def winget_manifests(site, previous):
     """winget/VERSION/: the version, installer and default-locale manifests
-    for the release's .msi, as the community repository takes them."""
+    for the release's .msi, as the community repository takes them; and
+    every earlier release's, as the site last published them."""
+    for folder in sorted(glob.glob(os.path.join(previous or "", "winget", "*"))) if previous else []:
+        if os.path.basename(folder) != VERSION:
+            shutil.copytree(folder, os.path.join(site, "winget", os.path.basename(folder)))
     msi = "quorvast-%s-windows-x86_64.msi" % VERSION
     properties = dict(line.split("\t", 1) for line in run("msiinfo", "export", "dist/" + msi, "Property").splitlines()
                       if "\t" in line)
@@ -237,67 +263,11 @@ def winget_manifests(site):
             out.write(text)
 
 
-APT = """<p>Or from Quorvast's apt repository, which <code>apt upgrade</code> then keeps up to date: save the
-signing key and the source file, then install.</p>
-<pre>sudo curl -fsSL -o /etc/apt/keyrings/quorvast.asc {home}download/quorvast-signing-key.asc
-sudo curl -fsSL -o /etc/apt/sources.list.d/quorvast.sources {home}apt/quorvast.sources
-sudo apt update
-sudo apt install quorvast</pre>
-<p><code>gpg --show-keys /etc/apt/keyrings/quorvast.asc</code> shows the key's fingerprint, to compare with the
-<a href="download.html">download page</a>'s. To remove Quorvast and the repository:
-<code>sudo apt remove quorvast</code>, then delete those two files.</p>
-"""
-
-INSTALL = """<h1>Install and remove</h1>
-<h2>Windows</h2>
-<p>Open <code>quorvast-{v}-windows-x86_64.msi</code>. It installs for every user of the PC under Program
-Files\\Quorvast, so Windows asks for an administrator's consent, and adds Quorvast to the Start menu; remove it
-under Settings, Apps. A newer release installs over an older one. Without installing, and without administrator
-rights: unpack <code>quorvast-{v}-windows-x86_64.zip</code> and double-click <code>quorvast.exe</code>, or run it
-in a Command Prompt. With winget, once Quorvast is in its community repository:
-<code>winget install Quorvast.Quorvast</code>.</p>
-<p>A file Windows has not seen often may first show "Windows protected your PC" (SmartScreen): check the file as
-the <a href="download.html">download page</a> says, then choose More info, Run anyway. An unsigned file shows
-"Unknown publisher"; a signed one names its publisher.</p>
-<h2>Debian, Ubuntu and Raspberry Pi OS</h2>
-<p>Take the <code>.deb</code> for the machine (<code>dpkg --print-architecture</code> names it) and run
-<code>sudo apt install ./quorvast_{v}_amd64.deb</code> in its folder; then <code>quorvast</code> runs it and
-<code>man quorvast</code> shows the manual. Remove it with <code>sudo apt remove quorvast</code>.</p>
-{apt}<h2>Other Linux</h2>
-<p>Unpack <code>quorvast-{v}-linux-ARCH.tar.gz</code> for the machine (the <a href="download.html">download
-page</a> says which ARCH each <code>uname -m</code> takes) and run <code>./quorvast</code> in its folder, or copy
-<code>quorvast</code> to a folder on your PATH and <code>quorvast.1</code> to a man page folder. Remove it by
-deleting those files.</p>
-<h2>From the source</h2>
-<p>On Debian 12 or 13, in the unpacked <code>quorvast-{v}.tar.gz</code> (or a clone):</p>
-<pre>make run     # builds the program and starts it
-make test    # builds and runs the tests</pre>
-<p><code>make install PREFIX=$HOME/.local</code> installs the program, the man page and the docs;
-<code>make uninstall PREFIX=$HOME/.local</code> removes them again.</p>
-<h2>The web page</h2>
-<p>Unpack <code>quorvast-{v}-web.zip</code> on any web server, or <a href="try/">try it here</a>. Served over
-https (or from localhost), a visited page works offline and can be installed as an app; over plain http it runs,
-but browsers allow neither. To put a new release on the server without a visitor meeting half of it, upload
-every other file first and <code>service-worker.js</code> last, or upload the folder under a new name and swap
-it in with one rename.</p>
-<h2>The next release</h2>
-<ul>
-<li>The web page: by itself. A visit finds the new release and says so; the next visit runs it.</li>
-<li>From the apt repository: <code>sudo apt update &amp;&amp; sudo apt upgrade</code>.</li>
-<li>From winget: <code>winget upgrade Quorvast.Quorvast</code>.</li>
-<li>A <code>.deb</code> or the <code>.msi</code> installed by hand: the next one, installed the same way, replaces
-it.</li>
-<li>The <code>.zip</code> and the Linux tarballs: by hand, from the <a href="download.html">download page</a>.</li>
-</ul>
-"""
-
-
 def session():
     """A session as a terminal shows it: the release program's own output with
     what was typed after each prompt."""
     typed = ("Ceres", "3.34", "q")
-    output = subprocess.run(["build/release/quorvast"], input="\n".join(typed) + "\n", capture_output=True,
-                            text=True, check=True).stdout
+    output = run("build/release/quorvast", stdin="\n".join(typed) + "\n")
     for prompt, text in zip(("Type name of asteroid: ", "Type H value of asteroid: ",
                              "type q and press enter to exit\n"), typed):
         output = output.replace(prompt, prompt + text + "\n", 1)
@@ -305,16 +275,7 @@ def session():
 
 
 def landing():
-    return ("<h1>Quorvast: how big is that asteroid?</h1>\n<p>Quorvast estimates an asteroid's diameter from its "
-            "absolute magnitude H: you type a name and H, and it prints the largest, the smallest and the best "
-            "estimate in kilometres, miles and metres. It runs in a terminal on Linux and Windows, and in a web "
-            'page.</p>\n<p class="actions"><a href="try/">Try it in your browser</a> '
-            '<a href="download.html">Download Quorvast %s</a></p>\n'
-            '<img src="diameters.svg" alt="Diameter against H on a log scale: three parallel lines for albedo 0.02, '
-            '0.15 and 0.25, and six asteroids a spacecraft measured as points near them" width="640" height="400">\n'
-            "<h2>A session</h2>\n<p>Ceres, whose H is 3.34; the largest body in the asteroid belt measures 939 km "
-            "across, darker than the best estimate assumes (see <a href=\"readme.html#the-science\">the "
-            "science</a>).</p>\n<pre>%s</pre>\n" % (VERSION, html.escape(session())))
+    return TEMPLATES.get_template("index.html").render(version=VERSION, session=session())
 
 
 def navigation(current):
@@ -343,11 +304,21 @@ def markdown_file(path):
     return body(open(path, encoding="utf-8").read(), LINKS)
 
 
-def main():
-    site = sys.argv[1]
-    sums = checked_release("dist")
-    shutil.rmtree(site, ignore_errors=True)
-    shutil.copytree("dist", os.path.join(site, "download"))
+def publish(site, dist, sums, earlier, previous):
+    """The whole site into the empty folder `site`."""
+    download = os.path.join(site, "download")
+    shutil.copytree(dist, download)
+    for version, (folder, release) in earlier.items():
+        for _, name in release:
+            shutil.copyfile(os.path.join(previous, "download", name), os.path.join(download, name))
+        os.makedirs(os.path.join(download, version))
+        for name in ("SHA256SUMS", "SHA256SUMS.asc"):
+            if os.path.exists(os.path.join(folder, name)):
+                shutil.copyfile(os.path.join(folder, name), os.path.join(download, version, name))
+    os.makedirs(os.path.join(download, VERSION))  # this release's sums, where the next site looks for them
+    for name in ("SHA256SUMS", "SHA256SUMS.asc"):
+        if os.path.exists(os.path.join(dist, name)):
+            shutil.copyfile(os.path.join(dist, name), os.path.join(download, VERSION, name))
     with zipfile.ZipFile("dist/quorvast-%s-web.zip" % VERSION) as page:  # the release's page, as shipped
         page.extractall(site)
     os.rename(os.path.join(site, "quorvast-%s-web" % VERSION), os.path.join(site, "try"))
@@ -357,17 +328,39 @@ def main():
                            ("resources/quorvast-32.png", "resources/quorvast-32.png")):
         os.makedirs(os.path.dirname(os.path.join(site, target)), exist_ok=True)
         shutil.copyfile(source, os.path.join(site, target))
-    apt = apt_repository(site, sums)
-    winget_manifests(site)
-    manual = subprocess.run(["mandoc", "-Thtml", "-Ofragment", "build/release/quorvast.1"], capture_output=True,
-                            text=True, check=True).stdout
-    contents = {"index.html": landing(), "download.html": downloads("dist", sums),
-                "install.html": INSTALL.format(v=VERSION, apt=APT.format(home=FACTS["homepage"]) if apt else ""),
-                "manual.html": manual,
+    debs = [name for _, release in [(None, sums)] + list(earlier.values()) for _, name in release if name.endswith(".deb")]
+    apt = apt_repository(site, debs)
+    winget_manifests(site, previous)
+    contents = {"index.html": landing(), "download.html": downloads(dist, sums, earlier),
+                "install.html": TEMPLATES.get_template("install.html").render(version=VERSION, apt=apt,
+                                                                              home=FACTS["homepage"]),
+                "manual.html": run("mandoc", "-Thtml", "-Ofragment", "build/release/quorvast.1"),
                 "readme.html": markdown_file("build/release/README.md"),
                 "development.html": markdown_file("doc/development.md")}
     for name, title in PAGES:
         write(site, name, title, contents[name])
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("site", help="the folder to build the site in (replaced once it is whole)")
+    parser.add_argument("--previous", help="the site as last published: its earlier releases stay")
+    options = parser.parse_args()
+    site = os.path.abspath(options.site)
+    os.makedirs(os.path.dirname(site), exist_ok=True)
+    fresh = tempfile.mkdtemp(prefix=".site-", dir=os.path.dirname(site))
+    try:
+        sums = checked_release("dist")
+        earlier = earlier_releases(options.previous)
+        publish(fresh, "dist", sums, earlier, options.previous)
+    except (Refusal, OSError) as error:
+        shutil.rmtree(fresh, ignore_errors=True)
+        sys.exit("make site: %s" % (error if isinstance(error, Refusal) else "%s: %s" % (error.strerror, error.filename)))
+    old = fresh + ".old"
+    if os.path.exists(site):
+        os.rename(site, old)
+    os.rename(fresh, site)
+    shutil.rmtree(old, ignore_errors=True)
 
 
 if __name__ == "__main__":

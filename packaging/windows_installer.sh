@@ -10,8 +10,9 @@
 # gives new ones, which Windows Installer needs to install the package over
 # the one before it (a major upgrade, even at the same version).
 # Reproducible: the files carry SOURCE_DATE_EPOCH (the commit's time when
-# unset) into the cabinet, and wixl and msibuild run with the clock held
-# still at that time, so the summary information holds no build time.
+# unset, from git or the source tarball: packaging/source_facts.sh) into the
+# cabinet, and wixl and msibuild run with the clock held still at that
+# time, so the summary information holds no build time.
 #
 # usage: windows_installer.sh QUORVAST.EXE OUTPUT.msi [VERSION [README]]
 # (VERSION, by default the release's, raised by the checks to try an
@@ -22,7 +23,8 @@ source=$(cd "$(dirname "$0")/.." && pwd)
 fact() { sed -n "s/^$1=//p" "$source/build/release.env"; }
 exe=$(realpath "$1") out=$(realpath -m "$2")
 version=${3:-$(fact version)}
-export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$source" log -1 --format=%ct)}
+source "$source/packaging/source_facts.sh"
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(source_fact "$source" source_date)}
 # The codes hash a listing of files: its order must not follow the locale.
 export TZ=UTC LC_ALL=C
 umask 022

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Rebuilds a downloaded release from its source tarball alone and compares
+# every file its SHA256SUMS lists with the rebuilt one: the strongest check
+# of a download, as it trusts neither the publisher's machine nor their
+# keys, only the source. The tarball is unpacked into a folder of its own,
+# without git, and `make dist` runs there.
+#
+# A signed release differs from the unsigned rebuild by its Authenticode
+# signatures (quorvast.exe, also inside the .zip and the .msi, and the .msi
+# itself): those files are compared with the signatures removed
+# (osslsigncode remove-signature), the .zip and .msi by what they hold.
+#
+# usage: rebuild_check.sh DOWNLOADS   (make rebuild-check DOWNLOADS=DIR)
+set -euo pipefail
+downloads=$(realpath "${1:?usage: rebuild_check.sh DOWNLOADS (a folder with the release files and SHA256SUMS)}")
+[ -f "$downloads/SHA256SUMS" ] || { echo "rebuild-check: no SHA256SUMS in $downloads" >&2; exit 2; }
+(cd "$downloads" && sha256sum --quiet -c SHA256SUMS) || { echo "rebuild-check: the downloads do not match their SHA256SUMS" >&2; exit 1; }
+tarball=$(grep -oE 'quorvast-[0-9.]+\.tar\.gz$' "$downloads/SHA256SUMS")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+tar -C "$work" -xzf "$downloads/$tarball"
+tree=$work/${tarball%.tar.gz}
+echo "rebuilding $tarball in $tree (log: make-dist.log there)"
+(cd "$tree" && env -u SOURCE_DATE_EPOCH make dist) >"$work/make-dist.log" 2>&1 ||
+  { cat "$work/make-dist.log"; echo "rebuild-check: make dist failed in the unpacked tarball" >&2; exit 1; }
+
+unsigned() {  # unsigned FILE COPY: COPY is FILE without its Authenticode signature (or FILE, unsigned)
+  osslsigncode remove-signature -in "$1" -out "$2" >/dev/null 2>&1 || cp "$1" "$2"
+}
+contents() {  # contents ARCHIVE FOLDER: what the .zip or .msi holds, every .exe unsigned
+  mkdir -p "$2"
+  case $1 in
+    *.zip) unzip -q -d "$2" "$1" ;;
+    *.msi) msiextract -C "$2" "$1" >/dev/null ;;
+  esac
+  find "$2" -name '*.exe' -print0 | while IFS= read -r -d '' exe; do unsigned "$exe" "$exe.u" && mv "$exe.u" "$exe"; done
+}
+verdict() {  # verdict NAME: how the download compares with the rebuilt file
+  local ours=$downloads/$1 theirs=$tree/dist/$1
+  if [ ! -f "$theirs" ]; then echo "not rebuilt"
+  elif cmp -s "$ours" "$theirs"; then echo "identical"
+  elif [[ $1 == *.zip || $1 == *.msi ]] && contents "$ours" "$work/a/$1" && contents "$theirs" "$work/b/$1" &&
+       diff -r "$work/a/$1" "$work/b/$1" >/dev/null; then echo "the same files, once signatures are removed"
+  else echo "DIFFERS"
+  fi
+}
+failed=0
+while read -r _ name; do
+  result=$(verdict "$name")
+  echo "$name: $result"
+  [ "$result" != DIFFERS ] && [ "$result" != "not rebuilt" ] || failed=1
+done <"$downloads/SHA256SUMS"
+[ $failed = 0 ] && echo "rebuild-check: every file matches the release rebuilt from $tarball" ||
+  { echo "rebuild-check: some files differ from the rebuilt release" >&2; exit 1; }
