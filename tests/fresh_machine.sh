@@ -7,9 +7,9 @@
 #
 # With --apt, the signed apt repositories of two sites instead, served in
 # turn at one 127.0.0.1 address, set up as the install page says: install
-# from SITE, upgrade to NEXT_SITE, remove --purge leaving nothing; a
-# Packages file with one byte changed, or an InRelease signed by another
-# key, fails apt-get update and installs nothing.
+# from SITE, upgrade to NEXT_SITE, SITE's release again from NEXT_SITE,
+# remove --purge leaving nothing; a Packages file with one byte changed,
+# or an InRelease signed by another key, fails apt-get update and installs nothing.
 #
 # usage: fresh_machine.sh SUITE [ROOTS] [--apt SITE NEXT_SITE]
 # (SUITE: bookworm for Debian 12, trixie for 13)
@@ -57,8 +57,9 @@ serve "$site"
 in_root "$apt update && $apt install -y quorvast && $(runs "$(release_of "$site")")" >"$work/log" 2>&1 ||
   { cat "$work/log"; fail "apt-get install from the site's repository"; }
 serve "$next"
-in_root "$apt update && $apt upgrade -y && $(runs "$(release_of "$next")")" >"$work/log" 2>&1 ||
-  { cat "$work/log"; fail "apt-get upgrade to the next release"; }
+in_root "$apt update && $apt upgrade -y && $(runs "$(release_of "$next")") &&
+  $apt install -y --allow-downgrades quorvast=$(release_of "$site") && $(runs "$(release_of "$site")")" >"$work/log" 2>&1 ||
+  { cat "$work/log"; fail "apt-get upgrade to the next release, or the earlier one kept beside it"; }
 in_root "$apt remove --purge -y quorvast && ! dpkg -l quorvast 2>/dev/null | grep -q ^ii &&
   ! ls -d /usr/bin/quorvast /usr/share/doc/quorvast /usr/share/man/man1/quorvast.1.gz 2>/dev/null" >"$work/log" 2>&1 ||
   { cat "$work/log"; fail "apt-get remove --purge left files"; }
@@ -81,4 +82,4 @@ for tamper in packages signer; do
 done
 GNUPGHOME=$work/other gpgconf --kill all
 [ -c /dev/null ] || fail "/dev/null is no character device"
-echo "apt on a fresh Debian $(cat "$root/etc/debian_version"): installs $(release_of "$site"), upgrades to $(release_of "$next"), removes it whole, refuses a changed Packages file and another signer"
+echo "apt on a fresh Debian $(cat "$root/etc/debian_version"): installs $(release_of "$site"), upgrades to $(release_of "$next") and back, removes it whole, refuses a changed Packages file and another signer"

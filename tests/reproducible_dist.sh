@@ -1,28 +1,60 @@
 #!/usr/bin/env bash
-# make dist and make site twice, from two fresh clones, as two accounts
-# would (other paths, umasks, locales, time zones, home folders and times):
-# the same bytes, or the first file that differs and how. Then, in the
-# first: the sums, lintian on each package, the tarball's files, the Windows
-# README.txt, the site's crawl (tests/browser/run_page.py --site) and
-# Lighthouse. Then the release recipe with throwaway keys (make dist signed,
-# make site) and a stranger's checks with only what the site publishes; a
-# second make site, the same apt repository but for its signatures; the
-# next release and apt in fresh Debian 12 and 13 roots
-# (tests/fresh_machine.sh --apt); make site without dist/ and make dist in
-# a changed tree each refusing in one line.
+# The release recipe as a publisher runs it, with throwaway keys made here:
+# identity.conf names the OpenPGP key (committed in a publisher's clone),
+# one builder signs the Windows files with a key file and the other with
+# the same key in a SoftHSM2 token, each from a fresh clone as another
+# account would build (other paths, umasks, locales, time zones, home
+# folders and times): the same bytes, or the first file that differs and
+# how. Then, in the first: the sums, lintian on each package, the tarball's
+# files, the Windows README.txt, the site's crawl (tests/browser/run_page.py
+# --site) and Lighthouse; a stranger's checks with only what the site
+# publishes; a second make site, the same apt repository but for its
+# signatures; a timestamped signature from a local RFC 3161 server, and
+# the release rebuilt from its source tarball alone (make rebuild-check).
+# The next release's site over the first keeps every file of it; a failing
+# make site leaves the site whole; apt in fresh Debian 12 and 13 roots
+# (tests/fresh_machine.sh --apt); what the recipe refuses, each in one line.
 set -u
 source=$(git -C "$(dirname "$0")/.." rev-parse --show-toplevel)
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+tsa=
+trap 'kill $tsa 2>/dev/null; gpgconf --kill all; GNUPGHOME=$keys/stranger gpgconf --kill all; rm -rf "$work"' EXIT  # the agents gpg started
 fail() { echo "$*"; exit 1; }
-builder() {  # builder CLONE UMASK LOCALE TIME-ZONE: make dist and make site there, as that account
-  git clone -q "$source" "$work/$1" && mkdir "$work/$1.home" &&
-    (umask "$2" && cd "$work/$1" && HOME=$work/$1.home LC_ALL=$3 TZ=$4 make dist site) >"$work/$1.log" 2>&1 ||
-    { cat "$work/$1.log"; exit 1; }
+keys=$work/keys
+mkdir -m 700 "$keys" "$keys/gnupg" "$keys/stranger" "$keys/tokens" "$keys/tsa"
+export GNUPGHOME=$keys/gnupg SOFTHSM2_CONF=$keys/softhsm2.conf
+echo "directories.tokendir = $keys/tokens" >"$SOFTHSM2_CONF"
+{ openssl req -x509 -newkey rsa:2048 -nodes -subj "/CN=Quorvast test signer" -days 2 \
+    -addext extendedKeyUsage=codeSigning -keyout "$keys/key.pem" -out "$keys/cert.pem" &&
+  gpg --batch --quiet --passphrase '' --quick-gen-key "Quorvast test <test@quorvast.invalid>" ed25519 sign 1d &&
+  softhsm2-util --init-token --free --label quorvast --pin 1234 --so-pin 5678 &&
+  openssl pkcs8 -topk8 -nocrypt -in "$keys/key.pem" -out "$keys/key.p8" &&
+  softhsm2-util --import "$keys/key.p8" --token quorvast --label signer --id 01 --pin 1234; } >"$work/keys.log" 2>&1 ||
+  { cat "$work/keys.log"; fail "the throwaway keys"; }
+fingerprint=$(gpg --with-colons --fingerprint | awk -F: '$1 == "fpr" { print $10; exit }')
+python3 "$source/tests/release/timestamp_server.py" "$keys/tsa" >"$keys/tsa/url" &
+tsa=$!
+until [ -s "$keys/tsa/url" ]; do sleep 0.2; done
+# The publisher's commit: identity.conf names their key, committed at the
+# source's own time, so that every clone of it builds the same release.
+publisher=$work/publisher
+git clone -q "$source" "$publisher" && sed -i "s/^signing_key =.*/signing_key = $fingerprint/" "$publisher/identity.conf" &&
+  GIT_COMMITTER_DATE=$(git -C "$source" log -1 --format=%cI) git -C "$publisher" -c user.name=publisher \
+    -c user.email=publisher@quorvast.invalid commit -qam "the publisher's key" || fail "the publisher's commit"
+file_key=(SIGN_CERT="$keys/cert.pem" SIGN_KEY="$keys/key.pem" GPG_KEY="$fingerprint")
+token_key=(SIGN_CERT="$keys/cert.pem" SIGN_KEY="pkcs11:token=quorvast;object=signer?pin-value=1234"
+  SIGN_PKCS11_MODULE=/usr/lib/softhsm/libsofthsm2.so GPG_KEY="$fingerprint")
+builder() {  # builder CLONE UMASK LOCALE TIME-ZONE SIGNING...: make dist and make site there, as that account
+  local clone=$1 mask=$2 locale=$3 zone=$4
+  shift 4
+  git clone -q "$publisher" "$work/$clone" && mkdir "$work/$clone.home" &&
+    (umask "$mask" && cd "$work/$clone" && HOME=$work/$clone.home LC_ALL=$locale TZ=$zone make dist "$@" &&
+      HOME=$work/$clone.home make site GPG_KEY="$fingerprint") >"$work/$clone.log" 2>&1 ||
+    { cat "$work/$clone.log"; exit 1; }
 }
-builder first 022 C UTC
+builder first 022 C UTC "${file_key[@]}"
 sleep 2  # a later time for the second build
-builder second-clone/somewhere/much/longer/quorvast 002 C.UTF-8 NZST-12NZDT
+builder second-clone/somewhere/much/longer/quorvast 002 C.UTF-8 NZST-12NZDT "${token_key[@]}"
 first=$work/first second=$work/second-clone/somewhere/much/longer/quorvast
 a=$first/dist b=$second/dist
 if ! cmp -s "$a/SHA256SUMS" "$b/SHA256SUMS"; then
@@ -31,8 +63,10 @@ if ! cmp -s "$a/SHA256SUMS" "$b/SHA256SUMS"; then
   for file in $differing; do diffoscope --text - "$a/$file" "$b/$file" | head -n 60; done
   exit 1
 fi
-diff -r "$first/build/site" "$second/build/site" >/dev/null || fail "the two web sites differ"
-echo "reproducible: $(wc -l <"$a/SHA256SUMS") files, SHA256SUMS identical, the web sites too"
+# OpenPGP signatures carry the time they were made: all else is the same.
+diff -r -x SHA256SUMS.asc -x InRelease -x Release.gpg "$first/build/site" "$second/build/site" >/dev/null ||
+  fail "the two web sites differ"
+echo "reproducible: $(wc -l <"$a/SHA256SUMS") files, signed from a key file and from a token, SHA256SUMS identical, the web sites too"
 
 (cd "$a" && sha256sum --quiet -c SHA256SUMS) || exit 1
 for deb in "$a"/*.deb; do
@@ -42,12 +76,13 @@ for deb in "$a"/*.deb; do
 done
 version=$(sed -n 's/^version=//p' "$first/build/release.env")
 diff <(tar -tzf "$a/quorvast-$version.tar.gz" | sed 's|^[^/]*/||' | grep -v -e '/$' -e '^$' | sort) \
-  <(git -C "$first" ls-files | sort) || fail "the source tarball holds other files than git ls-files"
+  <({ git -C "$first" ls-files; echo .release-files; echo .release-source; } | sort) ||
+  fail "the source tarball holds other files than git ls-files and its two release files"
 unzip -p "$a"/*-windows-x86_64.zip '*/README.txt' >"$work/zip-readme.txt"
 (cd "$work" && msiextract -C msi "$a"/*.msi >/dev/null) && cp "$(find "$work/msi" -name README.txt)" "$work/msi-readme.txt"
 for readme in "$work"/{zip,msi}-readme.txt; do
-  ! grep -qE '<img|apt-get|\]\(' "$readme" && grep -q 'Start menu' "$readme" && [ "$(grep -c $'\r$' "$readme")" = "$(wc -l <"$readme")" ] ||
-    fail "${readme##*/}: Markdown, Debian commands, no Start menu or not Windows line ends"
+  ! grep -qE '<img|apt-get|\]\(' "$readme" && grep -q 'Start menu' "$readme" && grep -q "${fingerprint:0:4} ${fingerprint:4:4}" "$readme" && [ "$(grep -c $'\r$' "$readme")" = "$(wc -l <"$readme")" ] ||
+    fail "${readme##*/}: Markdown, Debian commands, no Start menu or fingerprint, or not Windows line ends"
 done
 browser=$source/tests/browser
 /usr/bin/python3 "$browser/run_page.py" "$first/build/site" --site --axe "$browser/node_modules/axe-core/axe.min.js" </dev/null ||
@@ -56,31 +91,11 @@ for page in index download; do
   bash "$browser/lighthouse.sh" "$first/build/site/$page.html" 100 accessibility best-practices seo || exit 1
 done
 
-# The release recipe, signed with throwaway keys made here: make dist, then
-# make site, which publishes that folder as it is.
-keys=$work/keys
-mkdir -m 700 "$keys" "$keys/gnupg" "$keys/stranger"
-export GNUPGHOME=$keys/gnupg
-trap 'gpgconf --kill all; GNUPGHOME=$keys/stranger gpgconf --kill all; rm -rf "$work"' EXIT  # the agents gpg started
-openssl req -x509 -newkey rsa:2048 -nodes -subj "/CN=Quorvast test signer" -days 2 \
-  -addext extendedKeyUsage=codeSigning -keyout "$keys/key.pem" -out "$keys/cert.pem" 2>/dev/null &&
-  gpg --batch --quiet --passphrase '' --quick-gen-key "Quorvast test <test@quorvast.invalid>" ed25519 sign 1d &&
-  make -C "$first" dist SIGN_CERT="$keys/cert.pem" SIGN_KEY="$keys/key.pem" GPG_KEY=test@quorvast.invalid \
-    >"$work/signed.log" 2>&1 && make -C "$first" site GPG_KEY=test@quorvast.invalid >>"$work/signed.log" 2>&1 ||
-  { cat "$work/signed.log"; exit 1; }
 site=$first/build/site
 [ -f "$site/download/SHA256SUMS.asc" ] || fail "make site after a signed make dist lost SHA256SUMS.asc"
 cp -r "$site/apt" "$work/apt"
-make -C "$first" site GPG_KEY=test@quorvast.invalid >>"$work/signed.log" 2>&1 &&
+make -C "$first" site GPG_KEY="$fingerprint" >"$work/signed.log" 2>&1 &&
   diff -r -x InRelease -x Release.gpg "$work/apt" "$site/apt" >/dev/null || fail "two make site runs give other apt repositories"
-# The next release, from the same commit with its version raised.
-next=$work/next
-git clone -q "$source" "$next" && perl -pi -e 's/^(project\(quorvast VERSION \d+\.\d+\.)(\d+)/$1 . ($2 + 1)/e' "$next/CMakeLists.txt" &&
-  git -C "$next" -c user.name=check -c user.email=check@quorvast.invalid commit -qam "the next release" &&
-  make -C "$next" dist site GPG_KEY=test@quorvast.invalid >"$work/next.log" 2>&1 || { cat "$work/next.log"; exit 1; }
-for suite in bookworm trixie; do
-  bash "$source/tests/fresh_machine.sh" "$suite" "$work/roots" --apt "$site" "$next/build/site" || exit 1
-done
 # A stranger: a GnuPG home of their own with only the site's key file in it,
 # the signature first, then the sums of every file the download page lists.
 export GNUPGHOME=$keys/stranger
@@ -100,12 +115,57 @@ for file in "$keys"/*/quorvast.exe "$site"/download/*.msi; do
 done
 echo "signed: a stranger verifies SHA256SUMS.asc with the site's key file, then every listed file; quorvast.exe and the .msi with osslsigncode"
 
+# Timestamped by the local authority: osslsigncode shows its time. Then
+# that release rebuilt from its source tarball alone, signatures removed.
+make -C "$first" dist "${token_key[@]}" SIGN_TIMESTAMP_URL="$(cat "$keys/tsa/url")" >"$work/stamped.log" 2>&1 ||
+  { cat "$work/stamped.log"; fail "make dist with a timestamp server"; }
+unzip -q -o -d "$work/stamped" "$a"/*-windows-x86_64.zip
+for file in "$work"/stamped/*/quorvast.exe "$a"/*.msi; do
+  osslsigncode verify -CAfile "$keys/cert.pem" -TSA-CAfile "$keys/tsa/tsa.pem" -in "$file" 2>&1 | grep -q '^	Timestamp time:' ||
+    fail "$file: no timestamp"
+done
+make -C "$first" rebuild-check DOWNLOADS="$a" >"$work/rebuild.log" 2>&1 || { cat "$work/rebuild.log"; fail "make rebuild-check"; }
+grep -c ": identical$" "$work/rebuild.log" | grep -qx 10 || { cat "$work/rebuild.log"; fail "make rebuild-check: not 10 files identical, the .zip and .msi once unsigned"; }
+echo "timestamped by a local RFC 3161 server; $(tail -n 1 "$work/rebuild.log")"
+
+# The next release, from the publisher's commit with its version raised,
+# published over the first: every file of the first stays with its sum, its
+# winget manifest's installer with it; a site build that fails (no secret
+# key to sign with) leaves that site whole.
+next=$work/next
+git clone -q "$publisher" "$next" && perl -pi -e 's/^(project\(quorvast VERSION \d+\.\d+\.)(\d+)/$1 . ($2 + 1)/e' "$next/CMakeLists.txt" &&
+  git -C "$next" -c user.name=check -c user.email=check@quorvast.invalid commit -qam "the next release" &&
+  make -C "$next" dist site GPG_KEY="$fingerprint" PREVIOUS_SITE="$site" >"$work/next.log" 2>&1 || { cat "$work/next.log"; exit 1; }
+(cd "$next/build/site/download" && sha256sum --quiet -c "$site/download/SHA256SUMS") || fail "the next site lost a file of the first"
+installer=$(sed -n "s|^  InstallerUrl: $(sed -n 's/^homepage=//p' "$first/build/release.env")||p" "$site"/winget/*/*.installer.yaml)
+cmp -s "$site/$installer" "$next/build/site/$installer" && ls "$next"/build/site/winget/*/*.installer.yaml | wc -l | grep -qx 2 ||
+  fail "the next site lost the first's winget manifest or its installer"
+cp -r "$next/build/site" "$work/next-site"
+GNUPGHOME=$keys/stranger make -C "$next" site GPG_KEY="$fingerprint" PREVIOUS_SITE="$site" >"$work/failed.log" 2>&1 &&
+  fail "make site without the secret key succeeded"
+grep -q '^make site: gpg failed: .*[Nn]o secret key' "$work/failed.log" && diff -r "$work/next-site" "$next/build/site" >/dev/null ||
+  { cat "$work/failed.log"; fail "a failed make site did not say gpg's reason, or changed the site"; }
+echo "the next release's site keeps every file of the first and its winget installer; a failed make site left it whole"
+for suite in bookworm trixie; do
+  bash "$source/tests/fresh_machine.sh" "$suite" "$work/roots" --apt "$site" "$next/build/site" || exit 1
+done
+
 # What the recipe refuses, each in one line.
 mv "$first/dist" "$work/dist"
 refusal=$(make -C "$first" site 2>&1 >/dev/null | grep -m1 '^make site:')
 mv "$work/dist" "$first/dist"
 [[ $refusal == "make site: there is no release folder"* ]] || fail "make site without dist/ said: $refusal"
+refusal=$(make -C "$first" site 2>&1 >/dev/null | grep -m1 '^make site:')
+[[ $refusal == "make site: dist/ is signed but GPG_KEY is not set"* ]] || fail "make site without GPG_KEY said: $refusal"
+start=$SECONDS
+refusal=$(make -C "$first" dist SIGN_TIMESTAMP_URL=http://127.0.0.1:9/ 2>&1 >/dev/null | grep -m1 '^make dist:')
+[[ $refusal == "make dist: the timestamp server"*"does not answer"* ]] && [ $((SECONDS - start)) -lt 30 ] ||
+  fail "make dist with an unreachable timestamp server said: $refusal"
+cp "$keys/key.pem" "$first/doc/signer.pem"
+refusal=$(make -C "$first" dist DIST_ALLOW_CHANGES=1 2>&1 >/dev/null | grep -m1 '^make dist:')
+rm "$first/doc/signer.pem"
+[[ $refusal == "make dist: doc/signer.pem holds a private key"* ]] || fail "make dist with a key in the tree said: $refusal"
 echo >>"$first/README.md"
 refusal=$(make -C "$first" dist 2>&1 >/dev/null | grep -m1 '^make dist:')
 [[ $refusal == "make dist: the tree has changes"* ]] || fail "make dist in a changed tree said: $refusal"
-echo "refused: make site without a release folder, make dist in a changed tree"
+echo "refused: make site without a release folder or without GPG_KEY; make dist in a changed tree, with a key in it or an unreachable timestamp server"
