@@ -115,6 +115,7 @@ for file in "$keys"/*/quorvast.exe "$site"/download/*.msi; do
 done
 echo "signed: a stranger verifies SHA256SUMS.asc with the site's key file, then every listed file; quorvast.exe and the .msi with osslsigncode"
 
+export GNUPGHOME=$keys/gnupg  # the publisher's again
 # Timestamped by the local authority: osslsigncode shows its time. Then
 # that release rebuilt from its source tarball alone, signatures removed.
 make -C "$first" dist "${token_key[@]}" SIGN_TIMESTAMP_URL="$(cat "$keys/tsa/url")" >"$work/stamped.log" 2>&1 ||
