@@ -134,10 +134,12 @@ $(LINUX_PLATFORMS):
 	cmake --build --preset $@ --parallel $(JOBS)
 cross: $(LINUX_PLATFORMS)
 
-# Each of them under qemu-user: every transcript and random sessions.
+# Each of them under qemu-user: every transcript and random sessions; the
+# 32-bit ARM program under the oldest processor served (arm1176) and ARMv7.
 cross-test: cross
 	$(NEED) test cross-test
 	for platform in $(LINUX_PLATFORMS); do bash tests/platform_checks.sh $$platform build/$$platform/quorvast || exit 1; done
+	QEMU_CPU=cortex-a7 bash tests/platform_checks.sh linux-armhf build/linux-armhf/quorvast
 
 # The program as WebAssembly (emscripten): build/wasm/quorvast.js, the
 # console program for node, and the web page, copied alone into build/web/.

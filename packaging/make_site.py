@@ -67,7 +67,7 @@ def kind_of(name):
              (r"windows-x86_64\.zip$", "Windows, 64-bit", "quorvast.exe with README.txt and LICENSE.txt, no installer"),
              (r"_amd64\.deb$", "Debian, Ubuntu (PC)", "Debian package, 64-bit PCs"),
              (r"_arm64\.deb$", "Raspberry Pi OS, Debian (arm64)", "Debian package, 64-bit Raspberry Pi and ARM"),
-             (r"_armhf\.deb$", "Raspberry Pi OS (armhf)", "Debian package, 32-bit Raspberry Pi 2 and later"),
+             (r"_armhf\.deb$", "Raspberry Pi OS (armhf)", "Debian package, 32-bit, every Raspberry Pi"),
              (r"_i386\.deb$", "Debian (i386)", "Debian package, 32-bit PCs with SSE2"),
              (r"-linux-(\w+)\.tar\.gz$", "Other Linux (%s)", "static program, man page, README, LICENSE"),
              (r"-web\.zip$", "A web server", "the page, to put on any web server"),

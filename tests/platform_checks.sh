@@ -88,7 +88,8 @@ case $platform in
       check "a complaint in a console of its own waits for Enter" held_until_enter
     fi ;;
   linux-aarch64) runner=(qemu-aarch64); check "static for aarch64" is_static "ARM aarch64" ;;
-  linux-armhf) runner=(qemu-arm); check "static for 32-bit ARM, hard float" is_static "ARM, EABI5" ;;
+  # QEMU_CPU: arm1176 is the Pi 1 and Pi Zero's processor, the oldest served.
+  linux-armhf) runner=(qemu-arm -cpu "${QEMU_CPU:-arm1176}"); check "static for 32-bit ARM" is_static "ARM, EABI5" ;;
   linux-i686) runner=(qemu-i386); check "static for i386" is_static "Intel 80386" ;;
   node) runner=(node) ;;
   # Typed by a user into the page: random sessions are mostly bytes nobody
