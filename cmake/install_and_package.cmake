@@ -5,6 +5,7 @@ include(GNUInstallDirs)
 configure_file(doc/quorvast.1.in ${PROJECT_BINARY_DIR}/quorvast.1 @ONLY)
 fill_in_identity(${PROJECT_SOURCE_DIR}/README.md ${PROJECT_BINARY_DIR}/README.md)
 fill_in_identity(${PROJECT_SOURCE_DIR}/doc/copyright ${PROJECT_BINARY_DIR}/copyright)
+fill_in_identity(${PROJECT_SOURCE_DIR}/doc/changelog ${PROJECT_BINARY_DIR}/changelog)
 # What the Windows zip and installer ship as README.txt.
 configure_file(doc/windows-readme.txt ${PROJECT_BINARY_DIR}/README.txt @ONLY)
 
@@ -13,8 +14,8 @@ set(compressed_man ${PROJECT_BINARY_DIR}/quorvast.1.gz)
 set(compressed_changelog ${PROJECT_BINARY_DIR}/changelog.gz)
 add_custom_command(OUTPUT ${compressed_man} ${compressed_changelog}
   COMMAND gzip -9nc ${PROJECT_BINARY_DIR}/quorvast.1 > ${compressed_man}
-  COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/doc/changelog > ${compressed_changelog}
-  DEPENDS ${PROJECT_BINARY_DIR}/quorvast.1 doc/changelog
+  COMMAND gzip -9nc ${PROJECT_BINARY_DIR}/changelog > ${compressed_changelog}
+  DEPENDS ${PROJECT_BINARY_DIR}/quorvast.1 ${PROJECT_BINARY_DIR}/changelog
   COMMENT "Compressing the man page and changelog")
 add_custom_target(compressed_docs ALL DEPENDS ${compressed_man} ${compressed_changelog})
 

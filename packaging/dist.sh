@@ -64,6 +64,8 @@ fi
 
 fact() { sed -n "s/^$1=//p" build/release.env; }
 version=$(fact version)
+head -n 1 doc/changelog | grep -qF "quorvast ($version) " ||
+  refuse "doc/changelog's top entry is not $version: add this release's entry first"
 if grep -q 'example\.org' build/release.env; then
   echo "warning: identity.conf still names placeholder addresses (example.org); set them before publishing" >&2
 fi

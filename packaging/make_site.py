@@ -324,7 +324,7 @@ def publish(site, dist, sums, earlier, previous):
     os.rename(os.path.join(site, "quorvast-%s-web" % VERSION), os.path.join(site, "try"))
     for source, target in (("packaging/site.css", "site.css"), ("doc/diameters.svg", "diameters.svg"),
                            ("doc/diameters.svg", "doc/diameters.svg"), ("LICENSE", "LICENSE.txt"),
-                           ("doc/changelog", "changelog.txt"), ("resources/favicon.ico", "favicon.ico"),
+                           ("build/release/changelog", "changelog.txt"), ("resources/favicon.ico", "favicon.ico"),
                            ("resources/quorvast-32.png", "resources/quorvast-32.png")):
         os.makedirs(os.path.dirname(os.path.join(site, target)), exist_ok=True)
         shutil.copyfile(source, os.path.join(site, target))

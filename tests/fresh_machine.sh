@@ -14,6 +14,11 @@
 # usage: fresh_machine.sh SUITE [ROOTS] [--apt SITE NEXT_SITE]
 # (SUITE: bookworm for Debian 12, trixie for 13)
 set -euo pipefail
+usage="usage: fresh_machine.sh SUITE [ROOTS] [--apt SITE NEXT_SITE]"
+case "$#:${1:-}:${2:-}:${3:-}" in
+  1:[!-]*:: | 2:[!-]*:[!-]*: | 5:[!-]*:[!-]*:--apt) ;;
+  *) echo "fresh_machine.sh: arguments '$*' do not fit; $usage" >&2; exit 2 ;;
+esac
 suite=$1 root=$(realpath -m "${2:-/var/tmp/quorvast-roots}/$1")
 source=$(git -C "$(dirname "$0")/.." rev-parse --show-toplevel)
 # In a mount namespace of its own, so that nothing mounted here touches the host.
