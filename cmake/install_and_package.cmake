@@ -52,16 +52,20 @@ set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/package)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# Debian's name for the processor the program is built for. File dates in
-# the package come from SOURCE_DATE_EPOCH when it is set (make dist sets it).
-set(debian_architectures "x86_64=amd64;aarch64=arm64;armv7l=armhf;i686=i386")
-foreach(pair IN LISTS debian_architectures)
-  string(REPLACE "=" ";" pair "${pair}")
-  list(GET pair 0 processor)
-  if(CMAKE_SYSTEM_PROCESSOR STREQUAL processor)
-    list(GET pair 1 CPACK_DEBIAN_PACKAGE_ARCHITECTURE)
-  endif()
-endforeach()
+# Debian's name for the processor the program is built for, from
+# platforms.conf: a cross build's row, or the row naming this processor.
+# Elsewhere CPack asks dpkg, which names the build machine's: right only
+# for a native build. File dates in the package come from SOURCE_DATE_EPOCH
+# when it is set (make dist sets it).
+include(cmake/platforms.cmake)
+if(QUORVAST_PLATFORM)
+  quorvast_platform("${QUORVAST_PLATFORM}" platform)
+else()
+  quorvast_platform_of_processor("${CMAKE_SYSTEM_PROCESSOR}" platform)
+endif()
+if(platform_DEBIAN)
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${platform_DEBIAN})
+endif()
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quorvast authors <${QUORVAST_CONTACT}>")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

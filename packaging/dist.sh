@@ -32,6 +32,7 @@ cd "$(dirname "$0")/.."
 umask 022
 export LC_ALL=C TZ=UTC
 source packaging/source_facts.sh
+source packaging/platforms.sh
 refuse() { echo "make dist: $*" >&2; exit 1; }
 
 changes=$(source_changes .)
@@ -102,16 +103,22 @@ printf 'commit=%s\nsource_date=%s\n' "$(source_fact . commit)" "$SOURCE_DATE_EPO
 pack_tar "$name" "dist/$name.tar.gz"
 rm -rf "${stage:?}/$name"
 
-for platform in release:x86_64 linux-aarch64:aarch64 linux-armhf:armhf linux-i686:i686; do
-  build=build/${platform%%:*} name=quorvast-$version-linux-${platform#*:}
+# Each Linux platform of platforms.conf: its tarball and its .deb, which
+# must be of the row's Debian architecture.
+while IFS=$'\t' read -r -u 3 platform triple debian _; do
+  build=build/linux-$platform name=quorvast-$version-linux-$platform
+  [ "$triple" != - ] || build=build/release
   mkdir -p "$stage/$name/resources" "$stage/$name/doc"
   cp "$build/quorvast" "$build/quorvast.1" "$build/README.md" LICENSE "$stage/$name/"
   cp resources/quorvast-32.png "$stage/$name/resources/"
   cp doc/diameters.svg doc/development.md "$stage/$name/doc/"
   pack_tar "$name" "dist/$name.tar.gz"
   (cd "$build" && cpack >/dev/null)
-  cp "$build"/package/quorvast_"$version"_*.deb dist/
-done
+  deb=quorvast_${version}_$debian.deb
+  [ -f "$build/package/$deb" ] && [ "$(dpkg-deb -f "$build/package/$deb" Architecture)" = "$debian" ] ||
+    refuse "$build made no $deb: its package is of another architecture than platforms.conf's $debian"
+  cp "$build/package/$deb" dist/
+done 3< <(platform_rows)
 
 # A folder as a zip: the release's time on every entry, entries in a fixed
 # order, no extra attributes (-X).

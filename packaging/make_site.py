@@ -60,15 +60,27 @@ LINKS = {"doc/development.md": "development.html", "../README.md": "readme.html"
          "README.md": "readme.html"}
 
 
+def platforms():
+    """platforms.conf's rows, each a dict of its columns."""
+    columns = ("name", "triple", "debian", "uname", "qemu", "cpus", "file", "packages", "serves")
+    rows = [dict(zip(columns, (field.strip() for field in line.split("|"))))
+            for line in open("platforms.conf") if re.match(r"[a-z0-9]", line)]
+    for row in rows:
+        row["uname"] = row["uname"].split(",")
+    return rows
+
+
+PLATFORMS = platforms()
+ARCHITECTURES = tuple(row["debian"] for row in PLATFORMS)
+
+
 def kind_of(name):
     """(platform, what the file is) from a release file's name; the rules in
     the order the download page lists the files."""
     rules = ((r"windows-x86_64\.msi$", "Windows, 64-bit", "the installer: most Windows users take this"),
              (r"windows-x86_64\.zip$", "Windows, 64-bit", "quorvast.exe with README.txt and LICENSE.txt, no installer"),
-             (r"_amd64\.deb$", "Debian, Ubuntu (PC)", "Debian package, 64-bit PCs"),
-             (r"_arm64\.deb$", "Raspberry Pi OS, Debian (arm64)", "Debian package, 64-bit Raspberry Pi and ARM"),
-             (r"_armhf\.deb$", "Raspberry Pi OS (armhf)", "Debian package, 32-bit, every Raspberry Pi"),
-             (r"_i386\.deb$", "Debian (i386)", "Debian package, 32-bit PCs with SSE2"),
+             *((r"_%s\.deb$" % row["debian"], "Debian, Ubuntu, Raspberry Pi OS (%s)" % row["debian"],
+                "Debian package: " + row["serves"]) for row in PLATFORMS),
              (r"-linux-(\w+)\.tar\.gz$", "Other Linux (%s)", "static program, man page, README, LICENSE"),
              (r"-web\.zip$", "A web server", "the page, to put on any web server"),
              (r"^quorvast-[\d.]+\.tar\.gz$", "Anything with a C++17 compiler", "the source"))
@@ -174,11 +186,9 @@ def downloads(dist, sums, earlier):
                 "files": sorted((name for _, name in release), key=lambda name: (kind_of(name)[0], name))}
                for version, (folder, release) in earlier.items()]
     return TEMPLATES.get_template("download.html").render(
-        version=VERSION, key=KEY, fingerprint=grouped(fingerprint(os.path.join(dist, KEY))) if signed else "",
+        version=VERSION, key=KEY, platforms=PLATFORMS, fingerprint=grouped(fingerprint(os.path.join(dist, KEY))) if signed else "",
         files=files, sums=open(os.path.join(dist, "SHA256SUMS")).read(), earlier=history)
 
-
-ARCHITECTURES = ("amd64", "arm64", "armhf", "i386")
 
 
 def release_time():

@@ -11,7 +11,8 @@
 # Lighthouse.
 #
 # usage: platform_checks.sh PLATFORM PATH/TO/PROGRAM [PATH/TO/INSTALLER.msi]
-# PLATFORM: windows, linux-aarch64, linux-armhf, linux-i686, node, or web
+# PLATFORM: windows, linux-NAME (a cross-built row of platforms.conf), node,
+# or web
 # (where PROGRAM is the page's folder)
 set -u
 platform=$1
@@ -87,10 +88,18 @@ case $platform in
         grep -q . && strings \"\$(find '$WINEPREFIX/drive_c' -name Quorvast.lnk)\" | grep -qxF 'C:\\Program Files\\Quorvast\\quorvast.exe'"
       check "a complaint in a console of its own waits for Enter" held_until_enter
     fi ;;
-  linux-aarch64) runner=(qemu-aarch64); check "static for aarch64" is_static "ARM aarch64" ;;
-  # QEMU_CPU: arm1176 is the Pi 1 and Pi Zero's processor, the oldest served.
-  linux-armhf) runner=(qemu-arm -cpu "${QEMU_CPU:-arm1176}"); check "static for 32-bit ARM" is_static "ARM, EABI5" ;;
-  linux-i686) runner=(qemu-i386); check "static for i386" is_static "Intel 80386" ;;
+  # A row of platforms.conf, under each processor it names in turn (qemu
+  # reads QEMU_CPU).
+  linux-*)
+    source "$here/../packaging/platforms.sh"
+    IFS=$'\t' read -r name _ _ _ qemu cpus file _ <<<"$(platform_row "${platform#linux-}")" || exit 2
+    if [ -z "${QEMU_CPU:-}" ] && [ "$cpus" != - ]; then
+      for cpu in ${cpus//,/ }; do QEMU_CPU=$cpu bash "$0" "$@" || exit 1; done
+      exit 0
+    fi
+    runner=("$qemu")
+    [ -z "${QEMU_CPU:-}" ] || platform="$platform ($QEMU_CPU)"
+    check "static for $name" is_static "$file" ;;
   node) runner=(node) ;;
   # Typed by a user into the page: random sessions are mostly bytes nobody
   # can type, so only the transcripts run, those a person can type.
