@@ -38,7 +38,7 @@ usage: run_page.py PAGE_DIR [OPTION...] < input
                    sideways, axe (with --axe) finds nothing on any page, and
                    the download page lists every release file once and the
                    sums as SHA256SUMS has them; the winget manifests follow
-                   their schemas (../shared/schemas) and the .msi
+                   their schemas (schemas/ beside it) and the .msi
 --kept FAILURE     after a first visit (answers marked no-cache), the server
                    fails, and the session runs from the kept release:
                    502 (every answer) or 404-wasm (the program's file)
@@ -275,8 +275,7 @@ def winget_problems():
     """The release's winget manifests against their published schemas, and
     against the .msi on the download page: its SHA-256 and product code."""
     import glob, json, subprocess, jsonschema, yaml
-    schemas = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "shared", "schemas",
-                           "winget-manifest-1.10.0")
+    schemas = os.path.join(os.path.dirname(os.path.abspath(__file__)), "schemas", "winget-manifest-1.10.0")
     msi = glob.glob(os.path.join(page_dir, "download", "*.msi"))[0]
     properties = subprocess.run(["msiinfo", "export", msi, "Property"], capture_output=True, text=True).stdout
     found, manifests = [], glob.glob(os.path.join(page_dir, "winget", "*", "*.yaml"))
