@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Draws doc/diameters.svg: the diameter against H for the three albedos, as
-the program itself prints it (it runs the program for H from -2 to 30 and
+the program itself prints it (it runs the program for H from 2 to 30 and
 reads the kilometre figures of its report), with a few asteroids whose size
 a spacecraft measured, at their H and their measured diameter.
 
@@ -24,7 +24,7 @@ from matplotlib.text import Text  # noqa: E402
 # Name, H (to a tenth; the sources are named in doc/development.md, with the
 # measured diameters in km).
 MEASURED = (("Ceres", 3.3, 939.4), ("Vesta", 3.2, 525.4), ("Eros", 10.4, 16.9),
-            ("Didymos", 18.1, 0.761), ("Ryugu", 19.3, 0.896), ("Bennu", 20.2, 0.490))
+            ("Didymos", 18.2, 0.765), ("Ryugu", 19.3, 0.896), ("Bennu", 20.2, 0.490))
 # Each line told apart by colour and by dash.
 LABELS = {"Maximum diameter (km)": ("albedo 0.02 (the maximum)", "--", "#1f4e9c"),
           "best diameter estimate (km)": ("albedo 0.15 (the best estimate)", "-", "#222222"),

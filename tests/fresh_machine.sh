@@ -6,7 +6,8 @@
 # file system is kept in ROOTS/SUITE for the next run.
 #
 # With --apt, the signed apt repositories of two sites instead, served in
-# turn at one 127.0.0.1 address, set up as the install page says: install
+# turn at one 127.0.0.1 address, the key and source file put where the
+# install page puts them (copied in, not fetched with curl): install
 # from SITE, upgrade to NEXT_SITE, SITE's release again from NEXT_SITE,
 # remove --purge leaving nothing; a Packages file with one byte changed,
 # or an InRelease signed by another key, fails apt-get update and installs nothing.

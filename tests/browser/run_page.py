@@ -243,7 +243,7 @@ def site_problems():
     facts = dict(line.split("=", 1) for line in open(os.path.join(page_dir, "..", "release.env")).read().splitlines())
     homes = [URL, URL + "index.html", facts["homepage"]]  # the site's root, or the address the release names
     cdp("Emulation.setDeviceMetricsOverride", width=360, height=800, deviceScaleFactor=1, mobile=True)
-    found, seen, queue = [], set(), ["index.html"]
+    found, seen, queue, ids, fragments = [], set(), ["index.html"], {}, set()
     while queue:
         path = queue.pop()
         path = path + "index.html" if path.endswith("/") or not path else path
@@ -258,10 +258,20 @@ def site_problems():
             targets = driver.execute_script("return [...document.querySelectorAll('a[href], img[src], link[href]')]"
                                             ".map(e => e.href || e.src)")
             queue += [target[len(URL):].split("#")[0] for target in targets if target.startswith(URL)]
+            fragments |= {(path, *target[len(URL):].split("#", 1)) for target in targets
+                          if target.startswith(URL) and "#" in target}
+            ids[path] = set(driver.execute_script("return [...document.querySelectorAll('[id]')].map(e => e.id)"))
+            found += ["%s shows Markdown left unconverted: %s" % (path, line.strip()) for line in driver.execute_script(
+                "const main = (document.querySelector('main') || document.body).cloneNode(true);"
+                "main.querySelectorAll('pre, code').forEach(e => e.remove()); return main.textContent.split('\\n')")
+                if re.match(r"\s*(#{2,} |\|.*\|\s*$)", line) or re.search(r"\*\*\S", line)]
             if not set(homes) & set(targets):
                 found.append("%s links no home page" % path)
             if driver.execute_script("return document.documentElement.scrollWidth > innerWidth"):
                 found.append("%s scrolls sideways at 360 px" % path)
+    found += ["%s links %s#%s, which names no id there" % (source, target or source, fragment)
+              for source, target, fragment in sorted(fragments)
+              if fragment not in ids.get(re.sub(r"^$|/$", r"\g<0>index.html", target), set())]
     driver.get(URL + "download.html")
     listed = driver.execute_script("return [...document.querySelectorAll('tbody tr a')].map(a => a.textContent)")
     sums = open(os.path.join(page_dir, "download", "SHA256SUMS")).read()
