@@ -2,8 +2,9 @@
 # identity from identity.conf (QUORVAST_HOMEPAGE, QUORVAST_CONTACT,
 # QUORVAST_BUGS, QUORVAST_SIGNING_KEY) and the web page's files
 # (QUORVAST_PAGE_FILES). Every configure writes them to build/release.env,
-# one "name=value" a line, which the scripts read instead of parsing
-# CMakeLists.txt or identity.conf again. Editing identity.conf configures
+# one name='value' a line: shell scripts source it, Python ones read it
+# with packaging/release_env.py, instead of parsing CMakeLists.txt or
+# identity.conf again. Editing identity.conf configures
 # the build again.
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/identity.conf)
 file(STRINGS ${PROJECT_SOURCE_DIR}/identity.conf identity_lines REGEX "^[a-z_]+ =")
@@ -44,8 +45,9 @@ set(QUORVAST_PAGE_SOURCES
 set(QUORVAST_PAGE_FILES ${QUORVAST_PAGE_SOURCES})
 list(TRANSFORM QUORVAST_PAGE_FILES REPLACE "=.*" "")
 string(JOIN " " page_files ${QUORVAST_PAGE_FILES})
-set(facts "version=${PROJECT_VERSION}\nhomepage=${QUORVAST_HOMEPAGE}\ncontact=${QUORVAST_CONTACT}\n")
-string(APPEND facts "bugs=${QUORVAST_BUGS}\nsigning_key=${QUORVAST_SIGNING_KEY}\npage_files=${page_files}\n")
+# Single quotes make each line a shell assignment: no value holds one.
+set(facts "version='${PROJECT_VERSION}'\nhomepage='${QUORVAST_HOMEPAGE}'\ncontact='${QUORVAST_CONTACT}'\n")
+string(APPEND facts "bugs='${QUORVAST_BUGS}'\nsigning_key='${QUORVAST_SIGNING_KEY}'\npage_files='${page_files}'\n")
 
 # The fingerprint as people compare it, in groups of four, for the shipped
 # READMEs.

@@ -63,8 +63,7 @@ if [ -n "${SIGN_TIMESTAMP_URL:-}" ]; then
 fi
 [ "${1:-}" != --check ] || exit 0
 
-fact() { sed -n "s/^$1=//p" build/release.env; }
-version=$(fact version)
+source build/release.env  # version, homepage, signing_key, ...
 head -n 1 doc/changelog | grep -qF "quorvast ($version) " ||
   refuse "doc/changelog's top entry is not $version: add this release's entry first"
 if grep -q 'example\.org' build/release.env; then
@@ -75,7 +74,7 @@ sign() {  # sign FILE: signs FILE in place, keeping its mode, where a certificat
   [ -n "${SIGN_CERT:-}" ] || return 0
   local key=(-key "$SIGN_KEY")
   [[ $SIGN_KEY != pkcs11:* ]] || key+=(-pkcs11module "$SIGN_PKCS11_MODULE")
-  osslsigncode sign -certs "$SIGN_CERT" "${key[@]}" -n Quorvast -i "$(fact homepage)" -h sha256 \
+  osslsigncode sign -certs "$SIGN_CERT" "${key[@]}" -n Quorvast -i "$homepage" -h sha256 \
     -time "$SOURCE_DATE_EPOCH" ${SIGN_TIMESTAMP_URL:+-ts "$SIGN_TIMESTAMP_URL"} -in "$1" -out "$1.signed" >"$1.log" 2>&1 ||
     refuse "osslsigncode could not sign ${1##*/}: $(grep -v '^$' "$1.log" | tail -n 1)"
   cat "$1.signed" >"$1"
@@ -149,7 +148,7 @@ if [ -n "${GPG_KEY:-}" ]; then
   # The key published beside the signature must be the one identity.conf
   # names, where it names one: a stranger compares it with the README.
   fingerprint=$(gpg --batch --with-colons --fingerprint "$GPG_KEY" | awk -F: '$1 == "fpr" { print $10; exit }')
-  if [ -n "$(fact signing_key)" ] && [ "$fingerprint" != "$(fact signing_key)" ]; then
+  if [ -n "$signing_key" ] && [ "$fingerprint" != "$signing_key" ]; then
     echo "make dist: GPG_KEY is $fingerprint, not the signing_key that identity.conf publishes" >&2
     exit 1
   fi

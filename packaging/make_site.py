@@ -49,8 +49,9 @@ from hashlib import sha256
 import jinja2
 
 from markdown_page import body, page
+from release_env import release_facts
 
-FACTS = dict(line.split("=", 1) for line in open("build/release.env").read().splitlines())
+FACTS = release_facts("build/release.env")
 VERSION = FACTS["version"]
 KEY = "quorvast-signing-key.asc"
 PAGES = (("index.html", "Quorvast"), ("download.html", "Download"), ("install.html", "Install"),

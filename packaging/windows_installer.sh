@@ -20,9 +20,9 @@
 # shipped as README.txt)
 set -euo pipefail
 source=$(cd "$(dirname "$0")/.." && pwd)
-fact() { sed -n "s/^$1=//p" "$source/build/release.env"; }
+source "$source/build/release.env"  # version, homepage, contact, bugs
 exe=$(realpath "$1") out=$(realpath -m "$2")
-version=${3:-$(fact version)}
+version=${3:-$version}
 source "$source/packaging/source_facts.sh"
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(source_fact "$source" source_date)}
 # The codes hash a listing of files: its order must not follow the locale.
@@ -38,7 +38,7 @@ sed 's/$/\r/' "$readme" >"$stage/README.txt"
 sed 's/$/\r/' "$source/LICENSE" >"$stage/LICENSE.txt"
 touch -d "@$SOURCE_DATE_EPOCH" "$stage"/*
 
-values=(-D Version="$version" -D Homepage="$(fact homepage)" -D Contact="$(fact contact)" -D Bugs="$(fact bugs)")
+values=(-D Version="$version" -D Homepage="$homepage" -D Contact="$contact" -D Bugs="$bugs")
 contents=$(cd "$stage" && sha256sum -- * && printf '%s\n' "${values[@]}")
 code() {  # code KIND: the same UUID for the same kind and contents, every time
   python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.NAMESPACE_URL, sys.argv[1])).upper())' "quorvast:$1:$contents"

@@ -10,7 +10,8 @@
 # install page puts them (copied in, not fetched with curl): install
 # from SITE, upgrade to NEXT_SITE, SITE's release again from NEXT_SITE,
 # remove --purge leaving nothing; a Packages file with one byte changed,
-# or an InRelease signed by another key, fails apt-get update and installs nothing.
+# or an InRelease signed by another key, fails apt-get update and installs
+# nothing.
 #
 # usage: fresh_machine.sh SUITE [ROOTS] [--apt SITE NEXT_SITE]
 # (SUITE: bookworm for Debian 12, trixie for 13)
@@ -56,7 +57,7 @@ mkdir -p "$root/etc/apt/keyrings"
 cp "$site/download/quorvast-signing-key.asc" "$root/etc/apt/keyrings/quorvast.asc"
 sed "s|^URIs: .*|URIs: http://127.0.0.1:$port/apt/|" "$site/apt/quorvast.sources" >"$root/etc/apt/sources.list.d/quorvast.sources"
 apt='apt-get -q -o Dir::Etc::SourceList=/dev/null'
-release_of() { sed -n 's/^version=//p' "$1/../release.env"; }
+release_of() { (source "$1/../release.env" && echo "$version"); }
 runs() { echo "printf \"Vesta\\n10\\nq\\n\" | quorvast | grep -q \"Quorvast $1 is free software\" && [ \"\$(dpkg -l quorvast | grep -c ^ii)\" = 1 ]"; }
 fail() { echo "$suite: $*"; exit 1; }
 serve "$site"

@@ -21,8 +21,7 @@ prefix="$stage/pre fix"  # a space in PREFIX, as in a Windows-style folder name
 check "the committed icons are what resources/make_icon.py draws" bash -c "mkdir '$stage/icons' &&
   python3 resources/make_icon.py '$stage/icons' && cd '$stage/icons' && for f in *; do cmp \"\$f\" '$stage/tree/resources/'\"\$f\" || exit 1; done"
 make install PREFIX="$prefix" >/dev/null 2>&1
-fact() { sed -n "s/^$1=//p" build/release.env; }
-version=$(fact version) contact=$(fact contact) homepage=$(fact homepage)
+source build/release.env  # version, contact, homepage, ...
 check "statically linked release binary" bash -c "file -L build/release/quorvast | grep -q 'statically linked'"
 installed="bin/quorvast share/doc/quorvast/LICENSE share/doc/quorvast/README.md share/doc/quorvast/changelog.gz
 share/doc/quorvast/doc/development.md share/doc/quorvast/doc/diameters.svg

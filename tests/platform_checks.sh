@@ -37,8 +37,7 @@ icon_is_registered() {
       grep -q -- "--width=${image%:*} --height=${image%:*} --bit-depth=${image#*:}" "$work/icons" || return 1
     done
 }
-fact() { sed -n "s/^$1=//p" "$here/../build/release.env"; }
-version=$(fact version)
+source "$here/../build/release.env"  # version, bugs, ...
 names_version() {  # the version resource's strings: file and product version, and the rest
   wrestool -x --raw -t 16 "$exe" | strings -el >"$work/version" &&
     [ "$(grep -cx "$version" "$work/version")" = 2 ] && grep -qx 'OriginalFilename' "$work/version"
@@ -148,7 +147,6 @@ if [ -n "${msi:-}" ]; then  # a newer version replaces the installed one; uninst
     "${runner[@]}" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null |
       grep -A1 -E 'DisplayName +REG_SZ +Quorvast.$' | sed -n 's/.*DisplayVersion *REG_SZ *\([0-9.]*\).*/\1/p'
   }
-  bugs=$(fact bugs)
   check "the Apps entry: a help link, no Modify" bash -c '"${@:3}" reg query "HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall" /s |
     tr -d "\r" >"$1/entry" && grep -qE "HelpLink +REG_SZ +$2\$" "$1/entry" && grep -qE "NoModify +REG_DWORD +0x1\$" "$1/entry"' \
     _ "$work" "$bugs" "${runner[@]}"

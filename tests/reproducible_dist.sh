@@ -77,7 +77,7 @@ for deb in "$a"/*.deb; do
   [ "$(dpkg-deb -f "$deb" Architecture)" = "$architecture" ] || fail "$deb: wrong Architecture"
   [ -z "$(lintian -I --pedantic "$deb" 2>/dev/null)" ] || { lintian -I --pedantic "$deb"; exit 1; }
 done
-version=$(sed -n 's/^version=//p' "$first/build/release.env")
+version=$(source "$first/build/release.env" && echo "$version")
 diff <(tar -tzf "$a/quorvast-$version.tar.gz" | sed 's|^[^/]*/||' | grep -v -e '/$' -e '^$' | sort) \
   <({ git -C "$first" ls-files; echo .release-files; echo .release-source; } | sort) ||
   fail "the source tarball holds other files than git ls-files and its two release files"
@@ -143,7 +143,7 @@ git clone -q "$publisher" "$next" && perl -pi -e 's/^(project\(quorvast VERSION 
   git -C "$next" -c user.name=check -c user.email=check@quorvast.invalid commit -qam "the next release" &&
   make -C "$next" dist site GPG_KEY="$fingerprint" PREVIOUS_SITE="$site" >"$work/next.log" 2>&1 || { cat "$work/next.log"; exit 1; }
 (cd "$next/build/site/download" && sha256sum --quiet -c "$site/download/SHA256SUMS") || fail "the next site lost a file of the first"
-installer=$(sed -n "s|^  InstallerUrl: $(sed -n 's/^homepage=//p' "$first/build/release.env")||p" "$site"/winget/*/*.installer.yaml)
+installer=$(sed -n "s|^  InstallerUrl: $(source "$first/build/release.env" && echo "$homepage")||p" "$site"/winget/*/*.installer.yaml)
 cmp -s "$site/$installer" "$next/build/site/$installer" && ls "$next"/build/site/winget/*/*.installer.yaml | wc -l | grep -qx 2 ||
   fail "the next site lost the first's winget manifest or its installer"
 cp -r "$next/build/site" "$work/next-site"

@@ -19,10 +19,8 @@ line_end='\n'
 
 # The expected output holds @VERSION@ and @CONTACT@ where the banner names the
 # release and its contact address: both come from the release's facts.
-facts=$(cd "$(dirname "$0")/.." && pwd)/build/release.env
-VERSION=$(sed -n 's/^version=//p' "$facts")
-CONTACT=$(sed -n 's/^contact=//p' "$facts")
-export VERSION CONTACT
+source "$(dirname "$0")/../build/release.env"
+export VERSION=$version CONTACT=$contact
 fill_in='s/\@VERSION\@/$ENV{VERSION}/g; s/\@CONTACT\@/$ENV{CONTACT}/g'
 
 work=$(mktemp -d)

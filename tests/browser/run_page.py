@@ -240,7 +240,9 @@ def type_session(field):
 
 
 def site_problems():
-    facts = dict(line.split("=", 1) for line in open(os.path.join(page_dir, "..", "release.env")).read().splitlines())
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging"))
+    from release_env import release_facts
+    facts = release_facts(os.path.join(page_dir, "..", "release.env"))
     homes = [URL, URL + "index.html", facts["homepage"]]  # the site's root, or the address the release names
     cdp("Emulation.setDeviceMetricsOverride", width=360, height=800, deviceScaleFactor=1, mobile=True)
     found, seen, queue, ids, fragments = [], set(), ["index.html"], {}, set()

@@ -9,10 +9,14 @@ import ctypes
 import math
 import os
 import re
+import sys
 
 TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
-FACTS = dict(line.split(b"=", 1) for line in open(os.path.join(TOP, "build", "release.env"), "rb").read().splitlines())
-VERSION, CONTACT = FACTS[b"version"], FACTS[b"contact"]
+sys.path.insert(0, os.path.join(TOP, "packaging"))
+from release_env import release_facts  # noqa: E402 (found through the path above)
+
+FACTS = release_facts(os.path.join(TOP, "build", "release.env"))
+VERSION, CONTACT = FACTS["version"].encode(), FACTS["contact"].encode()
 
 BANNER = (b"\n -------------------------------------------------------\n\n"
           + b" " * 26 + b"Quorvast\n\n"
