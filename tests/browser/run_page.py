@@ -52,6 +52,7 @@ usage: run_page.py PAGE_DIR [OPTION...] < input
 --long-lines       no session: 200,000 characters at the name prompt, 2,000
                    at the exit prompt, each answered within 1 s
 """
+import argparse
 import base64
 from hashlib import sha256
 import http.server
@@ -78,7 +79,25 @@ def untypeable(data):
     return None if control is None else "the control byte 0x%02x" % control
 
 
-if sys.argv[1] == "--typeable":
+def checked_arguments(arguments):
+    """The arguments as given, once argparse has refused any option it does
+    not know, an abbreviation, or a value out of its choices: a misspelt
+    option must fail the run, not quietly run the default one."""
+    parser = argparse.ArgumentParser(prog="run_page.py", allow_abbrev=False,
+                                     description=__doc__.split("\n\n")[0])
+    parser.add_argument("page_dir", nargs="?" if arguments[:1] == ["--typeable"] else None)
+    for name in ("--typeable", "--measure", "--slow", "--offline", "--paste", "--end-button", "--no-javascript",
+                 "--site", "--long-lines"):
+        parser.add_argument(name, action="store_true")
+    for name in ("--screenshot", "--axe", "--widths", "--release"):
+        parser.add_argument(name)
+    parser.add_argument("--break", choices=("no-wasm", "bad-wasm", "no-network", "no-webassembly", "file"))
+    parser.add_argument("--kept", choices=("502", "404-wasm"))
+    parser.parse_args(arguments)
+    return arguments
+
+
+if checked_arguments(sys.argv[1:])[0] == "--typeable":
     reason = untypeable(INPUT)
     if reason:
         print("a person cannot type %s in a browser" % reason)
