@@ -112,6 +112,7 @@ while IFS=$'\t' read -r -u 3 platform triple debian _; do
   cp resources/quorvast-32.png "$stage/$name/resources/"
   cp doc/diameters.svg doc/development.md "$stage/$name/doc/"
   pack_tar "$name" "dist/$name.tar.gz"
+  rm -f "$build"/package/*.deb  # an earlier build's must not stand in for this one's
   (cd "$build" && cpack >/dev/null)
   deb=quorvast_${version}_$debian.deb
   [ -f "$build/package/$deb" ] && [ "$(dpkg-deb -f "$build/package/$deb" Architecture)" = "$debian" ] ||

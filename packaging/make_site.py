@@ -137,14 +137,14 @@ def earlier_releases(previous):
         print("make site: no PREVIOUS_SITE, so a first release's site, with only %s's files" % VERSION, file=sys.stderr)
         return {}
     download = os.path.join(previous, "download")
+    if not os.path.isdir(download):
+        refuse("PREVIOUS_SITE=%s holds no download/ folder: name the site as last published" % previous)
     releases = {}
     for path in [os.path.join(download, "SHA256SUMS")] + sorted(glob.glob(os.path.join(download, "*", "SHA256SUMS"))):
         sums = read_sums(path) if os.path.isfile(path) else []
         if sums and version_of(sums) not in (None, VERSION):
             check_sums(download, sums, "PREVIOUS_SITE/download")
             releases[version_of(sums)] = (os.path.dirname(path), sums)
-    if not os.path.isdir(download):
-        refuse("PREVIOUS_SITE=%s holds no download/ folder: name the site as last published" % previous)
     return dict(sorted(releases.items(), key=lambda item: [int(part) for part in item[0].split(".")], reverse=True))
 
 
