@@ -141,7 +141,7 @@ next=$work/next
 git clone -q "$publisher" "$next" && perl -pi -e 's/^(project\(quorvast VERSION \d+\.\d+\.)(\d+)/$1 . ($2 + 1)/e' "$next/CMakeLists.txt" &&
   sed -i "1i quorvast ($(sed -n 's/^project(quorvast VERSION \([0-9.]*\).*/\1/p' "$next/CMakeLists.txt")) stable; urgency=medium\n\n  * The next release.\n\n -- Check <check@quorvast.invalid>  Tue, 08 Dec 2026 12:00:00 +0000\n" "$next/doc/changelog" &&
   git -C "$next" -c user.name=check -c user.email=check@quorvast.invalid commit -qam "the next release" &&
-  make -C "$next" dist site GPG_KEY="$fingerprint" PREVIOUS_SITE="$site" >"$work/next.log" 2>&1 || { cat "$work/next.log"; exit 1; }
+  make -C "$next" dist site "${token_key[@]}" PREVIOUS_SITE="$site" >"$work/next.log" 2>&1 || { cat "$work/next.log"; exit 1; }
 (cd "$next/build/site/download" && sha256sum --quiet -c "$site/download/SHA256SUMS") || fail "the next site lost a file of the first"
 installer=$(sed -n "s|^  InstallerUrl: $(source "$first/build/release.env" && echo "$homepage")||p" "$site"/winget/*/*.installer.yaml)
 cmp -s "$site/$installer" "$next/build/site/$installer" && ls "$next"/build/site/winget/*/*.installer.yaml | wc -l | grep -qx 2 ||
