@@ -14,6 +14,12 @@
 //   goes once no open tab runs it.
 "use strict";
 
+// A worker script cut short in transit must never install: the last line
+// of this file says it arrived whole, and the install requires it.
+self.addEventListener("install", (event) => {
+  if (!self.quorvastWhole) event.waitUntil(Promise.reject(new Error("service-worker.js arrived cut short")));
+});
+
 const RELEASE = "@RELEASE@";
 const SUMS = @SUMS@;  // file -> SHA-256, every file of the page
 const SCOPE = self.registration.scope;
@@ -49,10 +55,17 @@ self.addEventListener("install", (event) => {
   event.waitUntil(fetchRelease().then(() => self.skipWaiting()));
 });
 
+// Only the scope's active worker cleans up, and not while a newer one
+// installs or waits: that one's release is not in use yet, but it is no
+// leftover either.
+const newestWorker = () => !self.registration.installing && !self.registration.waiting &&
+  (!self.serviceWorker || self.registration.active === self.serviceWorker);
+
 // The scope's releases that no open tab runs, but for this one, go. A tab
 // noted in the last minute counts as open: a page being loaded is no client
 // yet.
 async function dropUnusedReleases() {
+  if (!newestWorker()) return;
   const open = new Set((await self.clients.matchAll({ type: "window", includeUncontrolled: true })).map((c) => c.id));
   const isGone = async (cache, request) =>
     !open.has(request.url.slice(request.url.lastIndexOf("/") + 1)) &&
@@ -63,7 +76,7 @@ async function dropUnusedReleases() {
     const gone = [];
     for (const request of tabs) if (await isGone(cache, request)) gone.push(request);
     if (name !== CACHE && gone.length === tabs.length) {
-      await caches.delete(name);
+      if (newestWorker()) await caches.delete(name);  // checked again: an install may have begun meanwhile
     } else {
       await Promise.all(gone.map((request) => cache.delete(request)));
     }
@@ -93,8 +106,10 @@ async function answer(event) {
   const kept = await caches.match(event.request, { cacheName: release, ignoreSearch: true });
   if (kept && navigation && event.resultingClientId) {
     const cache = await caches.open(release);
-    await cache.put(TABS + event.resultingClientId, new Response(String(Date.now())));
-    event.waitUntil(dropUnusedReleases());
+    // A note that cannot be written (the storage full) is skipped: the tab
+    // then counts as open for a minute only, but its page still loads.
+    await cache.put(TABS + event.resultingClientId, new Response(String(Date.now()))).catch(() => {});
+    event.waitUntil(dropUnusedReleases().catch(() => {}));
     // A newer worker that took over meanwhile may have dropped this release:
     // then the page comes from the network, and so does all it loads.
     if (!(await cache.match(event.request, { ignoreSearch: true }))) return fetch(event.request);
@@ -113,3 +128,5 @@ self.addEventListener("message", (event) => {
   event.waitUntil(releaseOf(event.source.id).then((page) =>
     event.source.postMessage({ page: page.slice(PREFIX.length), newest: RELEASE })));
 });
+
+self.quorvastWhole = true;  // the last line: see the install check at the top

@@ -402,16 +402,20 @@ def release_problems(next_dir):
     if driver.execute_script("return document.getElementById('update').hidden"):
         problems.append("a tab taken over shows no update notice")
     site.shutdown()
-    # A damaged download of the next release is never kept; once the server
-    # is mended, the next release comes.
-    for damage, other in (("cut short", None), ("the older program", aged)):
+    # A damaged download of the next release is never kept, nor a worker cut
+    # short where it is still a whole script; once the server is mended, the
+    # next release comes.
+    for damage, file, other in (("program cut short", "quorvast.wasm", None), ("older program", "quorvast.wasm", aged),
+                                ("worker cut before its fetch listener", "service-worker.js", None)):
         damaged = shutil.copytree(next_dir, os.path.join(scratch, damage))
-        wasm = os.path.join(damaged, "quorvast.wasm")
-        shutil.copyfile(os.path.join(other, "quorvast.wasm"), wasm) if other else os.truncate(wasm, 1000)
+        path, fetch_listener = os.path.join(damaged, file), b'self.addEventListener("fetch"'
+        shutil.copyfile(os.path.join(other, file), path) if other else os.truncate(
+            path, open(path, "rb").read().find(fetch_listener) if file.endswith(".js") else 1000)
+        os.utime(path, (month_ago + 86400,) * 2)  # newer than the kept release's, older than the mended file
         site, url = visited(aged, "")
         Server.folder = damaged
         for attempt in (1, 2):  # each once its worker is installed, or failed to install
-            expect("the next release's program %s, load %d" % (damage, attempt), load(url), old)
+            expect("the next release's %s, load %d" % (damage, attempt), load(url), old)
             WebDriverWait(driver, 20).until(lambda d: d.execute_async_script(
                 "navigator.serviceWorker.getRegistration().then((r) => arguments[0](!r.installing))"))
         Server.folder = next_dir
