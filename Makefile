@@ -7,7 +7,7 @@ SHELL := bash
 .SHELLFLAGS := -o pipefail -c
 NEED = @setup/need
 # The cross-built rows of platforms.conf, as linux-NAME.
-LINUX_PLATFORMS = $(shell awk -F' *[|] *' '/^[a-z0-9]/ && $$2 != "-" { print "linux-" $$1 }' platforms.conf)
+LINUX_PLATFORMS = $(shell bash -c 'source packaging/platforms.sh && platform_rows' | awk -F'\t' '$$2 != "-" { print "linux-" $$1 }')
 
 .PHONY: run release install uninstall package package-test bench test test-big sanitize coverage fuzz lint windows windows-installer windows-test $(LINUX_PLATFORMS) cross cross-test web web-serve web-test bench-web diagram dist dist-reproducible rebuild-check site site-serve clean
 

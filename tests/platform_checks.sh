@@ -91,7 +91,8 @@ case $platform in
   # reads QEMU_CPU).
   linux-*)
     source "$here/../packaging/platforms.sh"
-    IFS=$'\t' read -r name _ _ _ qemu cpus file _ <<<"$(platform_row "${platform#linux-}")" || exit 2
+    row=$(platform_row "${platform#linux-}") || exit 2
+    IFS=$'\t' read -r name _ _ _ qemu cpus file _ <<<"$row"
     if [ -z "${QEMU_CPU:-}" ] && [ "$cpus" != - ]; then
       for cpu in ${cpus//,/ }; do QEMU_CPU=$cpu bash "$0" "$@" || exit 1; done
       exit 0
