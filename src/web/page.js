@@ -16,15 +16,29 @@ const endButton = document.getElementById("end-input");
 const note = document.getElementById("note");
 const controls = [line, document.getElementById("enter"), endButton];
 const encoder = new TextEncoder();
+const pane = new Pane(screen, () => line.scrollIntoView({ block: "nearest" }));
+const pageRelease = document.getElementById("version").textContent.split(" ").pop();
 let run = newRun();  // the current program instance's state
 window.quorvastRun = run;
 
 // `sent`: the lines sent and not yet read whole, in order, each with its
 // bytes, how many of them the program has read, and its echo. A line of any
 // length is one entry: the program reads it byte by byte from there.
+// `output`: every byte the program wrote, in a buffer that doubles as it fills.
 function newRun() {
-  return { sent: [], inputEnded: false, wake: null, output: [], tail: "", decoder: new TextDecoder(),
-           complaint: null, status: null, done: false, firstPromptMs: null };
+  return { sent: [], inputEnded: false, wake: null, output: { bytes: new Uint8Array(4096), length: 0 }, tail: "",
+           decoder: new TextDecoder(), sliceEnd: 0, resting: false, complaint: null, status: null, done: false,
+           firstPromptMs: null };
+}
+
+function keepOutput(output, bytes) {
+  if (output.length + bytes.length > output.bytes.length) {
+    const grown = new Uint8Array(Math.max(2 * output.bytes.length, output.length + bytes.length));
+    grown.set(output.bytes.subarray(0, output.length));
+    output.bytes = grown;
+  }
+  output.bytes.set(bytes, output.length);
+  output.length += bytes.length;
 }
 
 // What went wrong and what the visitor can do, in one sentence for the
@@ -69,6 +83,7 @@ function startRun(program) {
     takeTypedByte: () => takeTyped(current),
     typed: () => waitForTyping(current),
     showOutput: (bytes) => showOutput(current, bytes),
+    showRelease: (release) => showRelease(current, release),
     showEnd: (complaint, status) => showEnd(current, complaint, status),
     print: () => {}, printErr: () => {},
   });
@@ -76,7 +91,7 @@ function startRun(program) {
 
 function runAgain(program) {
   run = window.quorvastRun = newRun();
-  screen.textContent = "";
+  pane.clear();
   for (const said of ["note", "complaint", "exit-status"]) document.getElementById(said).textContent = "";
   startRun(program);
   line.focus();
@@ -87,26 +102,18 @@ function runAgain(program) {
 function showOutput(current, bytes) {
   if (current !== run || bytes.length === 0) return;
   screen.querySelector(".notice")?.remove();
-  for (const byte of bytes) current.output.push(byte);
+  keepOutput(current.output, bytes);
   const text = current.decoder.decode(bytes, { stream: true });
   current.tail = (current.tail + text).slice(-64);
-  // A text node per line: Lighthouse counts a node's text once for every
-  // line it spans, and would see the pane's small print many times over.
-  screen.append(...text.split(/(?<=\n)/));
-  keepLineInSight();
+  pane.write(text);
 }
 
-// The input line stays in sight: scrolled to once a frame, not once a
-// write, since each scroll lays the whole pane out again and a long line at
-// the exit prompt is answered with one prompt per byte.
-let scrollPending = false;
-function keepLineInSight() {
-  if (scrollPending) return;
-  scrollPending = true;
-  requestAnimationFrame(() => {
-    scrollPending = false;
-    line.scrollIntoView({ block: "nearest" });
-  });
+// A tab whose page and program came from two releases (the page loaded from
+// the network while the server changed release) says so, as after an update.
+function showRelease(current, release) {
+  if (current !== run || release === pageRelease) return;
+  console.warn(`Quorvast: this page is release ${pageRelease}, its program ${release}`);
+  document.getElementById("update").hidden = false;
 }
 
 // The page's own words in the pane, on a line of their own.
@@ -135,14 +142,29 @@ function waitForTyping(current) {
   if (current.firstPromptMs === null) {
     requestAnimationFrame(() => setTimeout(() => { current.firstPromptMs ??= performance.now(); }));
   }
+  if (current.resting) {
+    current.resting = false;
+    return nextTask().then(() => { current.sliceEnd = performance.now() + SLICE_MS; });
+  }
   return new Promise((resolve) => { current.wake = resolve; });
 }
+
+// Resolves in a task of its own: setTimeout would do, but a chain of them
+// waits 4 ms each time.
+const tasks = new MessageChannel();
+const waitingForTask = [];
+tasks.port1.onmessage = () => waitingForTask.shift()();
+const nextTask = () => new Promise((resolve) => {
+  waitingForTask.push(resolve);
+  tasks.port2.postMessage(null);
+});
 
 // The exit status and any complaint go into the status region, which is in
 // the page from the start, so that assistive technology reads them out. The
 // input and its buttons are disabled, so Tab goes from the text to Run again.
 function showEnd(current, complaint, status) {
   if (current !== run) return;
+  pane.flush();  // the last words are in the pane before the status says the run ended
   current.complaint = complaint;
   current.status = status;
   document.getElementById("complaint").textContent = complaint ? "quorvast: " + complaint : "";
@@ -166,17 +188,23 @@ function send(text, withNewline) {
   echo.className = "echo";
   echo.textContent = typed;
   run.sent.push({ bytes, read: 0, echo, text });
-  screen.append(echo);
-  keepLineInSight();
+  pane.write(echo);
   wake();
 }
 
-// The next byte sent, -1 once the input has ended, -2 while none waits.
+// The next byte sent, -1 once the input has ended, -2 while none waits. A
+// long line is read a slice of a few milliseconds at a time (-2, `resting`,
+// until the next task), so that the tab paints and answers in between.
+const SLICE_MS = 8;
 function takeTyped(current) {
   const sent = current.sent[0];
   if (!sent) return current.inputEnded ? -1 : -2;
+  if (performance.now() > current.sliceEnd) {
+    current.resting = true;
+    return -2;
+  }
   if (sent.read === 0) {  // the line's first byte: its echo goes after the prompt that reads it
-    screen.append(sent.echo);
+    pane.write(sent.echo);
     noteDecimalComma(current, sent.text);
   }
   const byte = sent.bytes[sent.read++];
@@ -193,6 +221,7 @@ function endInput() {
 function wake() {
   const resolve = run.wake;
   run.wake = null;
+  run.sliceEnd = performance.now() + SLICE_MS;
   if (resolve) resolve();
 }
 
@@ -266,6 +295,11 @@ function keepRelease() {
   const workers = navigator.serviceWorker;
   workers.addEventListener("message", (event) => {
     if (event.data?.page && event.data.page !== event.data.newest) document.getElementById("update").hidden = false;
+    // Said once, and only when no earlier release is kept to run offline.
+    if (event.data === "no room" && !workers.controller) {
+      document.getElementById("offline").textContent =
+        "Quorvast will not work offline on this device: the browser has no room to keep it.";
+    }
   });
   const ask = () => workers.controller?.postMessage("release?");
   workers.addEventListener("controllerchange", ask);

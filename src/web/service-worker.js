@@ -27,25 +27,41 @@ const PREFIX = `quorvast ${SCOPE} `;  // a scope holds no space, so no copy's pr
 const CACHE = PREFIX + RELEASE;
 const TABS = "tabs/";  // a cache entry per tab that the release's page was loaded into
 
+const tabOf = (request) => request.url.slice(request.url.lastIndexOf("/") + 1);  // a tab note's client id
 const hex = (buffer) => [...new Uint8Array(buffer)].map((byte) => byte.toString(16).padStart(2, "0")).join("");
 
-// Every file fetched past the HTTP cache and checked against its sum before
-// any is kept: a failed check leaves no cache behind.
-async function fetchRelease() {
-  const files = await Promise.all(Object.entries(SUMS).map(async ([file, sum]) => {
-    const response = await fetch(new Request(file, { cache: "reload" }));
+// A file of the release, checked against its sum. The HTTP cache's copy is
+// revalidated first, so that the files the page just loaded are not
+// downloaded again; one with another sum is fetched anew past that cache.
+async function fetchFile(file, sum) {
+  let status;
+  for (const cache of ["no-cache", "reload"]) {
+    const response = await fetch(new Request(file, { cache }));
     const body = await response.arrayBuffer();
-    if (!response.ok || hex(await crypto.subtle.digest("SHA-256", body)) !== sum) {
-      throw new Error(`${file}: not the file of release ${RELEASE} (HTTP ${response.status})`);
+    if (response.ok && hex(await crypto.subtle.digest("SHA-256", body)) === sum) {
+      return [file, new Response(body, { headers: response.headers })];
     }
-    return [file, new Response(body, { headers: response.headers })];
-  }));
+    status = response.status;
+  }
+  throw new Error(`${file}: not the file of release ${RELEASE} (HTTP ${status})`);
+}
+
+// Every file fetched and checked before any is kept: a failed check leaves
+// no cache behind. When storage has no room for the release, the scope's
+// pages are told, since they then run from the network only.
+async function fetchRelease() {
+  const files = await Promise.all(Object.entries(SUMS).map(([file, sum]) => fetchFile(file, sum)));
   const cache = await caches.open(CACHE);
   try {
     await Promise.all(files.flatMap(([file, response]) =>
       file === "index.html" ? [cache.put("./", response.clone()), cache.put(file, response)] : [cache.put(file, response)]));
   } catch (error) {
     await caches.delete(CACHE);
+    if (error.name === "QuotaExceededError") {
+      for (const page of await self.clients.matchAll({ type: "window", includeUncontrolled: true })) {
+        if (page.url.startsWith(SCOPE)) page.postMessage("no room");
+      }
+    }
     throw error;
   }
 }
@@ -68,7 +84,7 @@ async function dropUnusedReleases() {
   if (!newestWorker()) return;
   const open = new Set((await self.clients.matchAll({ type: "window", includeUncontrolled: true })).map((c) => c.id));
   const isGone = async (cache, request) =>
-    !open.has(request.url.slice(request.url.lastIndexOf("/") + 1)) &&
+    !open.has(tabOf(request)) &&
     Date.now() - Number(await (await cache.match(request)).text()) > 60000;
   for (const name of (await caches.keys()).filter((name) => name.startsWith(PREFIX))) {
     const cache = await caches.open(name);  // it exists: caches.keys() just listed it
@@ -81,6 +97,22 @@ async function dropUnusedReleases() {
       await Promise.all(gone.map((request) => cache.delete(request)));
     }
   }
+  await dropEarlierNaming(open);
+}
+
+// Caches named "quorvast-" and a release are the earlier naming's, one per
+// origin, which its workers shared between copies and took from each other.
+// They go once every open tab of the origin is one that a release of
+// today's naming noted: no page of the earlier naming runs any more.
+async function dropEarlierNaming(open) {
+  const names = await caches.keys();
+  const earlier = names.filter((name) => name.startsWith("quorvast-"));
+  if (earlier.length === 0) return;
+  const noted = new Set();
+  for (const name of names.filter((name) => name.startsWith("quorvast "))) {
+    for (const request of await (await caches.open(name)).keys()) noted.add(tabOf(request));
+  }
+  if ([...open].every((id) => noted.has(id))) await Promise.all(earlier.map((name) => caches.delete(name)));
 }
 
 self.addEventListener("activate", (event) => {

@@ -9,6 +9,7 @@
 #include "dialogue/byte_sink.h"
 #include "dialogue/byte_source.h"
 #include "dialogue/console_dialogue.h"
+#include "dialogue/release_identity.h"
 
 namespace {
 
@@ -21,6 +22,9 @@ EM_ASYNC_JS(void, wait_for_typing, (), { await Module.typed(); });
 
 EM_JS(void, show_output, (const char* bytes, int size),
       { Module.showOutput(HEAPU8.slice(bytes, bytes + size)); });
+
+// The program's release, which the page checks against its own.
+EM_JS(void, show_release, (const char* version), { Module.showRelease(UTF8ToString(version)); });
 
 EM_JS(void, show_end, (const char* complaint, int size, int status),
       { Module.showEnd(UTF8ToString(complaint, size), status); });
@@ -50,6 +54,7 @@ class PagePane final : public quorvast::ByteSink {
 }  // namespace
 
 int main() {
+  show_release(QUORVAST_VERSION);
   TypedInput input;
   PagePane pane;
   const quorvast::DialogueOutcome outcome = quorvast::run_console_dialogue(input, pane);
