@@ -1,0 +1,59 @@
+"""Lines of any length at every prompt: each reaches the program whole and
+is answered and painted within a second, no task holds the tab longer
+than about 100 ms, and the pane keeps a terminal's scrollback."""
+import os
+import sys
+
+from page_browser import FIRST_PROMPT
+from session_mode import run_again
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "differential"))
+from expected_session import session  # noqa: E402
+
+SESSIONS = (["N" * 200000], ["Vesta", "9" * 200000, "q"], ["Vesta", "10", "x" * 200000, "q"])
+# Sends a line and gives the time until it is answered (read whole, the
+# program waiting again or ended) and the frame after is painted.
+ANSWERED = """
+    const [text, done] = arguments, run = window.quorvastRun, start = performance.now();
+    document.getElementById("line").value = text;
+    document.getElementById("typing").requestSubmit();
+    const answered = () => run.done || (run.sent.length === 0 && run.wake !== null);
+    (function poll() {
+      const painted = () => requestAnimationFrame(() => done(performance.now() - start));
+      answered() ? requestAnimationFrame(painted) : setTimeout(poll, 1);
+    })();"""
+LONG_TASKS = ("window.longTasks = []; new PerformanceObserver((list) => window.longTasks.push("
+              "...list.getEntries().map((task) => task.duration))).observe({ type: 'longtask' })")
+SHOWN_LINES = "return document.getElementById('screen').textContent.split('\\n').length"
+
+
+def timed_session(b, lines):
+    """One session a line at a time; what was slow or not as the program must answer."""
+    found = []
+    for line in lines:
+        ms = b.driver.execute_async_script(ANSWERED, line)
+        print("a line of %d characters answered in %.0f ms" % (len(line), ms))
+        found += ["a line of %d characters took %.0f ms" % (len(line), ms)] if ms > 1000 else []
+    b.until("return window.quorvastRun.done")
+    output = b.output()
+    if (output, b.js("return window.quorvastRun.status")) != session("".join(l + "\n" for l in lines).encode())[:2]:
+        found.append("lines of %s characters: not the session the program must give" % [len(l) for l in lines])
+    if output.count(b"\n") > 10000 and (b.js(SHOWN_LINES) > 10002 or "earlier lines are no longer shown" not in
+                                        b.js("return document.querySelector('#screen .dropped')?.textContent")):
+        found.append("%d lines of output: the pane keeps more than 10,000 or says nothing of the rest" %
+                     output.count(b"\n"))
+    return found
+
+
+def long_lines(b):
+    """Every session of SESSIONS in one tab, Run again between them."""
+    b.driver.get(b.url)
+    b.until(FIRST_PROMPT)
+    b.js(LONG_TASKS)
+    found = []
+    for lines in SESSIONS:
+        found += timed_session(b, lines)
+        run_again(b)
+    longest = max(b.js("return window.longTasks"), default=0)
+    print("the longest task took %.0f ms" % longest)
+    return found + (["a task held the tab %.0f ms" % longest] if longest > 150 else []) + b.severe()
