@@ -23,6 +23,9 @@ EMPTY_CACHES = ("caches.keys().then((names) => Promise.all(names.map((name) => c
                 ".then((empty) => arguments[0](empty.flat()))")
 NEWER_KEPT = ("const [release, done] = arguments; navigator.serviceWorker.getRegistration().then((r) => caches.keys()"
               ".then((names) => done(!r.installing && !r.waiting && names.some((n) => n.includes(' ' + release + '-')))))")
+EARLIER_NAMING = "caches.open('quorvast-1.0.0-0123456789ab').then((c) => c.put('index.html', new Response('')))" \
+                 ".then(arguments[0])"
+CACHES = "caches.keys().then(arguments[0])"
 SETTLED = ("navigator.serviceWorker.getRegistration().then((r) => arguments[0](!r.installing && !r.waiting))")
 # The page opened in a window every 100 ms for 5 s, each closed after 1 s:
 # navigations that the kept worker answers.
@@ -52,13 +55,17 @@ def settled(b):
 
 
 def updates(b, r):
-    """Load 1 runs the kept release and announces the next, load 2 runs it."""
+    """Load 1 runs the kept release and announces the next, load 2 runs it;
+    a cache of the earlier naming is gone by then."""
     for Server.cache_control in (None, "max-age=600"):
         site, url = visited(b, r.aged, "")
+        b.driver.execute_async_script(EARLIER_NAMING)
         Server.folder = r.next_dir
         expect(b, "Cache-Control: %s, load 1" % Server.cache_control, b.load(url), r.old)
         b.announced("Cache-Control: %s" % Server.cache_control)  # fetched behind the older one
         expect(b, "Cache-Control: %s, load 2" % Server.cache_control, b.load(url), r.newer)
+        if any(name.startswith("quorvast-") for name in b.driver.execute_async_script(CACHES)):
+            b.problems.append("Cache-Control: %s: the earlier naming's cache is still there" % Server.cache_control)
         site.shutdown()
     Server.cache_control = None
 

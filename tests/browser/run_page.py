@@ -10,54 +10,10 @@ Content-Security-Policy violation, say) and network requests after the
 first prompt make the run fail with status 3, as do the checks the options
 add; at the end the input and its buttons must be disabled, Run again focused.
 
-usage: run_page.py PAGE_DIR [OPTION...] < input
-       run_page.py PAGE_DIR --break KIND   (prints the page's failure sentence)
+usage: run_page.py PAGE_DIR [OPTION...] < input   (run_page.py --help lists them)
        run_page.py --typeable < input   (status 0 if a person can type it)
---screenshot FILE  the whole page at the end
---measure          a second, uncached load, and the first prompt's time
---slow             a slow network (20 kB/s, 400 ms); the lines are sent before
-                   the program has started, and must still reach it; the
-                   pane must then read as when the session is typed again
---offline          after a first visit, an installability check, the server
-                   stopped, and the session in a reload from the page's cache
---axe FILE         axe-core (FILE: axe.min.js) at every prompt and at the end
---widths DIR       at the end, at 320 to 1280 CSS px (500 px a desktop window
-                   with its scrollbar, the others phones): screenshots in DIR, no
-                   line wrapped, 56 columns without scrolling from 360 px up,
-                   44 px touch targets; then Run again brings the input back
---break KIND       a page that cannot load its program: no-wasm, bad-wasm,
-                   no-network, no-webassembly, file (opened from disk)
---paste            each whole line of the input pasted at once into the field
---end-button       the input ended with the End input button: one tap must
-                   not end it, the second must
---no-javascript    no session: the page without JavaScript says it needs it,
-                   shows no loading notice, and its controls are disabled
---site             no session: PAGE_DIR is the web site (make site); a crawl
-                   from its landing page at 360 px finds every link and image
-                   inside it, every page linking home and none scrolling
-                   sideways, axe (with --axe) finds nothing on any page, and
-                   the download page lists every release file once and the
-                   sums as SHA256SUMS has them; the winget manifests follow
-                   their schemas (schemas/ beside it) and the .msi
---kept FAILURE     after a first visit (answers marked no-cache), the server
-                   fails, and the session runs from the kept release:
-                   502 (every answer) or 404-wasm (the program's file)
---release DIR      no session: this page, its files 30 days old, visited
-                   until its worker keeps it, then the page in DIR (a newer
-                   release) on the server and two loads; neither may mix the
-                   two (the version shown is the banner's), the second must
-                   run the newer one; without caching headers, then with
-                   max-age=600; a tab held, or loading from the network,
-                   while another updates; a damaged newer release or worker;
-                   pages opened during a slow install; full storage; two
-                   copies under /a/ and /b/, offline
---long-lines       no session: 200,000 characters at the name, H and exit
-                   prompts, each answered and painted within 1 s, no task
-                   over 150 ms, the pane's scrollback bounded
-
-The modes live beside this file, over page_browser.py (server, browser,
-helpers): session_mode, load_failures, site_mode, release_mode,
-long_lines_mode.
+The modes without a session live beside this file, over page_browser.py
+(server, browser, helpers), each module saying what its mode checks.
 """
 import argparse
 import sys
@@ -75,6 +31,33 @@ def untypeable(data):
     return None if control is None else "the control byte 0x%02x" % control
 
 
+# Each option: its name, None for a flag, or what it takes (a word, or the
+# values it allows), and what it does.
+OPTIONS = (
+    ("--typeable", None, "no browser: status 0 if a person can type the input, else 1 and why not"),
+    ("--screenshot", "FILE", "the whole page at the end"),
+    ("--measure", None, "a second, uncached load, and the first prompt's time"),
+    ("--slow", None, "a slow network (20 kB/s, 400 ms): the lines, sent before the program has started, must "
+                     "still reach it, and the pane must read as when the session is typed again"),
+    ("--offline", None, "after a first visit, an installability check, the server stopped, and the session in a "
+                        "reload from the page's cache"),
+    ("--axe", "FILE", "axe-core (FILE: axe.min.js) at every prompt and at the end"),
+    ("--widths", "DIR", "at the end, at 320 to 1280 CSS px (500 a desktop window, the others phones): screenshots "
+                        "in DIR, no line wrapped, 56 columns unscrolled from 360 px up, 44 px touch targets; then "
+                        "Run again brings the input back"),
+    ("--paste", None, "each whole line of the input pasted at once into the field"),
+    ("--end-button", None, "the input ended with the End input button: one tap must not end it, the second must"),
+    ("--kept", ("502", "404-wasm"), "after a first visit (answers marked no-cache), the server fails (every answer, "
+                                    "or the program's file), and the session runs from the kept release"),
+    ("--break", ("no-wasm", "bad-wasm", "no-network", "no-webassembly", "file"),
+     "no session: prints the page's sentence when its program cannot load (load_failures)"),
+    ("--no-javascript", None, "no session: the page without JavaScript (load_failures)"),
+    ("--site", None, "no session: PAGE_DIR is the web site (make site), crawled at 360 px (site_mode)"),
+    ("--release", "DIR", "no session: the next release, in DIR, replaces this one on the server (release_mode)"),
+    ("--long-lines", None, "no session: 200,000 characters at every prompt (long_lines_mode)"),
+)
+
+
 def parsed(arguments):
     """The options, once argparse has refused any it does not know, an
     abbreviation, or a value out of its choices: a misspelt option must fail
@@ -82,13 +65,13 @@ def parsed(arguments):
     parser = argparse.ArgumentParser(prog="run_page.py", allow_abbrev=False,
                                      description=__doc__.split("\n\n")[0])
     parser.add_argument("page_dir", nargs="?" if arguments[:1] == ["--typeable"] else None)
-    for name in ("--typeable", "--measure", "--slow", "--offline", "--paste", "--end-button", "--no-javascript",
-                 "--site", "--long-lines"):
-        parser.add_argument(name, action="store_true")
-    for name in ("--screenshot", "--axe", "--widths", "--release"):
-        parser.add_argument(name)
-    parser.add_argument("--break", choices=("no-wasm", "bad-wasm", "no-network", "no-webassembly", "file"))
-    parser.add_argument("--kept", choices=("502", "404-wasm"))
+    for name, value, text in OPTIONS:
+        if value is None:
+            parser.add_argument(name, action="store_true", help=text)
+        elif isinstance(value, tuple):
+            parser.add_argument(name, choices=value, help=text)
+        else:
+            parser.add_argument(name, metavar=value, help=text)
     return parser.parse_args(arguments)
 
 
