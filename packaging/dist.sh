@@ -8,8 +8,11 @@
 # One release from one commit: the source tarball is the commit, so a tree
 # with changes (edits, new files) is refused, unless DIST_ALLOW_CHANGES=1,
 # and so is one that holds a private key, always. `dist.sh --check` checks
-# only that and what signing needs (a timestamp server that answers), so
-# that make dist stops before it builds anything.
+# only that and what signing needs (a timestamp server that answers, a
+# test signature with each key given), so that make dist stops before it
+# builds anything. The release is built in a folder of its own and becomes
+# dist/ only once it is whole: a failure or an interruption leaves the last
+# dist/ as it was, and no temporary folder.
 #
 # Reproducible: dates come from the commit's time (SOURCE_DATE_EPOCH, when
 # set, overrides it); archive order, owners, modes and times are fixed, and
@@ -41,13 +44,13 @@ if [ -n "$changes" ]; then
     refuse "the tree has changes the source tarball would not hold ($(wc -l <<<"$changes") in git status): commit them, or set DIST_ALLOW_CHANGES=1"
   echo "warning: DIST_ALLOW_CHANGES=1: the release holds changes that no commit does" >&2
 fi
-private_keys() {  # the files in the tree, shipped or not, that hold a private key
+private_keys() {  # the files in the tree, shipped or not, that hold a private key, in any format
   { if [ "$(source_kind .)" = git ]; then git ls-files -z --cached --others --exclude-standard
     else find . -path ./build -prune -o -path ./dist -prune -o -type f -printf '%P\0'; fi; } |
-    xargs -0 -r grep -lsIE -e '-----BEGIN [A-Z0-9 ]*PRIVATE KEY( BLOCK)?-----' -- || true
+    python3 packaging/private_keys.py || true
 }
 keys=$(private_keys)
-[ -z "$keys" ] || refuse "$(head -n 1 <<<"$keys") holds a private key: keep keys outside the tree"
+[ -z "$keys" ] || refuse "$(head -n 1 <<<"$keys"): keep keys outside the tree"
 if [ -n "${SIGN_CERT:-}${SIGN_KEY:-}" ]; then
   [ -f "${SIGN_CERT:-}" ] && [ -n "${SIGN_KEY:-}" ] || refuse "signing needs SIGN_CERT, a certificate file, and SIGN_KEY"
   if [[ $SIGN_KEY == pkcs11:* ]]; then
@@ -61,7 +64,34 @@ if [ -n "${SIGN_TIMESTAMP_URL:-}" ]; then
   answer=$(python3 packaging/timestamp_probe.py "$SIGN_TIMESTAMP_URL" 2>&1) ||
     refuse "the timestamp server $SIGN_TIMESTAMP_URL does not answer: $answer"
 fi
-[ "${1:-}" != --check ] || exit 0
+stage=$(mktemp -d)
+out=
+trap 'rm -rf "$stage" ${out:+"$out"}' EXIT
+trap 'exit 130' INT TERM
+
+# Every secret is tried on a small file before anything is built: a wrong
+# PIN or a missing passphrase is found at once, in the tool's own words,
+# and a real token counts one failed login, not one per build.
+reason() {  # reason LOG: the line of a tool's log that says why it failed, OpenSSL's codes cut
+  { grep -iE -m1 'PIN (incorrect|invalid|locked|expired)|passphrase|secret key' "$1" ||
+    grep -iE -m1 'error|fail|unable|cannot|no such' "$1" || grep -v '^$' "$1" | tail -n 1; } |
+    sed -E 's/^[0-9A-F]+:error:[0-9A-F]+:([^:]*):[^:]*:([^:]*):.*/\1: \2/'
+}
+sign_test_file() {  # signs a small .msi made here, as sign will sign the release's
+  msibuild "$stage/probe.msi" -s Probe Quorvast Probe '{00000000-0000-0000-0000-000000000000}' >"$stage/probe.log" 2>&1 &&
+    osslsigncode sign -certs "$SIGN_CERT" -key "$SIGN_KEY" ${SIGN_PKCS11_MODULE:+-pkcs11module "$SIGN_PKCS11_MODULE"} \
+      -h sha256 -in "$stage/probe.msi" -out "$stage/probe.signed.msi" >"$stage/probe.log" 2>&1 ||
+    refuse "SIGN_KEY cannot sign: $(reason "$stage/probe.log")"
+}
+gpg_test_signature() {  # a detached signature with GPG_KEY
+  echo probe | gpg --batch --local-user "$GPG_KEY" --detach-sign --output "$stage/probe.sig" >"$stage/probe.log" 2>&1 ||
+    refuse "GPG_KEY cannot sign: $(reason "$stage/probe.log")"
+}
+if [ "${1:-}" = --check ]; then
+  [ -z "${SIGN_CERT:-}" ] || sign_test_file
+  [ -z "${GPG_KEY:-}" ] || gpg_test_signature
+  exit 0
+fi
 
 source build/release.env  # version, homepage, signing_key, ...
 head -n 1 doc/changelog | grep -qF "quorvast ($version) " ||
@@ -76,14 +106,15 @@ sign() {  # sign FILE: signs FILE in place, keeping its mode, where a certificat
   [[ $SIGN_KEY != pkcs11:* ]] || key+=(-pkcs11module "$SIGN_PKCS11_MODULE")
   osslsigncode sign -certs "$SIGN_CERT" "${key[@]}" -n Quorvast -i "$homepage" -h sha256 \
     -time "$SOURCE_DATE_EPOCH" ${SIGN_TIMESTAMP_URL:+-ts "$SIGN_TIMESTAMP_URL"} -in "$1" -out "$1.signed" >"$1.log" 2>&1 ||
-    refuse "osslsigncode could not sign ${1##*/}: $(grep -v '^$' "$1.log" | tail -n 1)"
+    refuse "osslsigncode could not sign ${1##*/}: $(reason "$1.log")"
   cat "$1.signed" >"$1"
   rm "$1.signed" "$1.log"
 }
-stage=$(mktemp -d)
-trap 'rm -rf "$stage"' EXIT
-rm -rf dist
-mkdir dist
+# The release is built in a fresh folder, which becomes dist/ only once
+# every file is there and signed: a failure leaves the last dist/ whole.
+mkdir -p build
+out=$(mktemp -d build/.dist-XXXXXX)
+chmod 755 "$out"
 
 # A folder's files with the release's time and plain modes, as a tar.gz.
 pack_tar() {  # pack_tar FOLDER-IN-STAGE ARCHIVE
@@ -99,7 +130,7 @@ source_files . >"$stage/files"
 tr '\n' '\0' <"$stage/files" | xargs -0 cp --parents -t "$stage/$name" --
 printf 'commit=%s\nsource_date=%s\n' "$(source_fact . commit)" "$SOURCE_DATE_EPOCH" >"$stage/$name/.release-source"
 (cd "$stage/$name" && tr '\n' '\0' <"$stage/files" | xargs -0 sha256sum --) >"$stage/$name/.release-files"
-pack_tar "$name" "dist/$name.tar.gz"
+pack_tar "$name" "$out/$name.tar.gz"
 rm -rf "${stage:?}/$name"
 
 # Each Linux platform of platforms.conf: its tarball and its .deb, which
@@ -111,13 +142,13 @@ while IFS=$'\t' read -r -u 3 platform triple debian _; do
   cp "$build/quorvast" "$build/quorvast.1" "$build/README.md" LICENSE "$stage/$name/"
   cp resources/quorvast-32.png "$stage/$name/resources/"
   cp doc/diameters.svg doc/development.md "$stage/$name/doc/"
-  pack_tar "$name" "dist/$name.tar.gz"
+  pack_tar "$name" "$out/$name.tar.gz"
   rm -f "$build"/package/*.deb  # an earlier build's must not stand in for this one's
   (cd "$build" && cpack >/dev/null)
   deb=quorvast_${version}_$debian.deb
   [ -f "$build/package/$deb" ] && [ "$(dpkg-deb -f "$build/package/$deb" Architecture)" = "$debian" ] ||
     refuse "$build made no $deb: its package is of another architecture than platforms.conf's $debian"
-  cp "$build/package/$deb" dist/
+  cp "$build/package/$deb" "$out/"
 done 3< <(platform_rows)
 
 # A folder as a zip: the release's time on every entry, entries in a fixed
@@ -134,17 +165,17 @@ cp build/windows/quorvast.exe "$stage/$name/"
 sign "$stage/$name/quorvast.exe"
 sed 's/$/\r/' build/windows/README.txt >"$stage/$name/README.txt"
 sed 's/$/\r/' LICENSE >"$stage/$name/LICENSE.txt"
-packaging/windows_installer.sh "$stage/$name/quorvast.exe" "dist/$name.msi" "$version"
-sign "dist/$name.msi"
-pack_zip "$name" "dist/$name.zip"
+packaging/windows_installer.sh "$stage/$name/quorvast.exe" "$out/$name.msi" "$version"
+sign "$out/$name.msi"
+pack_zip "$name" "$out/$name.zip"
 
 # The web page: a folder of static files for any web server.
 name=quorvast-$version-web
 cp -r build/web "$stage/$name"
 chmod -R u=rwX,go=rX "$stage/$name"
-pack_zip "$name" "dist/$name.zip"
+pack_zip "$name" "$out/$name.zip"
 
-(cd dist && sha256sum -- * >SHA256SUMS)
+(cd "$out" && sha256sum -- * >SHA256SUMS)
 if [ -n "${GPG_KEY:-}" ]; then
   # The key published beside the signature must be the one identity.conf
   # names, where it names one: a stranger compares it with the README.
@@ -153,7 +184,11 @@ if [ -n "${GPG_KEY:-}" ]; then
     echo "make dist: GPG_KEY is $fingerprint, not the signing_key that identity.conf publishes" >&2
     exit 1
   fi
-  gpg --batch --yes --local-user "$fingerprint" --armor --detach-sign --output dist/SHA256SUMS.asc dist/SHA256SUMS
-  gpg --batch --armor --export-options export-minimal --export "$fingerprint" >dist/quorvast-signing-key.asc
+  gpg --batch --yes --local-user "$fingerprint" --armor --detach-sign --output "$out/SHA256SUMS.asc" "$out/SHA256SUMS"
+  gpg --batch --armor --export-options export-minimal --export "$fingerprint" >"$out/quorvast-signing-key.asc"
 fi
+rm -rf build/dist.old
+[ ! -e dist ] || mv dist build/dist.old
+mv "$out" dist
+rm -rf build/dist.old
 ls dist
