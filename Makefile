@@ -9,7 +9,7 @@ NEED = @setup/need
 # The cross-built rows of platforms.conf, as linux-NAME.
 LINUX_PLATFORMS = $(shell bash -c 'source packaging/platforms.sh && platform_rows' | awk -F'\t' '$$2 != "-" { print "linux-" $$1 }')
 
-.PHONY: run release install uninstall package package-test bench test test-big sanitize coverage fuzz lint windows windows-installer windows-test $(LINUX_PLATFORMS) cross cross-test web web-serve web-test bench-web diagram dist dist-reproducible rebuild-check site site-serve clean
+.PHONY: run release install uninstall package package-test bench test test-big sanitize coverage fuzz lint windows windows-installer windows-test $(LINUX_PLATFORMS) cross cross-test web web-serve web-test bench-web diagram dist dist-reproducible rebuild-check site site-serve clean clean-dist
 
 # Only the program shows: make adds no error line when it exits 1, so its
 # own message stays the last line. So does setup/need's command line when
@@ -190,10 +190,11 @@ diagram: release
 # [SIGN_TIMESTAMP_URL=address] (quorvast.exe and the .msi), GPG_KEY=id
 # (SHA256SUMS.asc and the key's public half). From committed sources only:
 # it refuses a tree with changes, unless DIST_ALLOW_CHANGES=1, or with a
-# private key in it, and checks the timestamp server before it builds.
-# In the unpacked source tarball too, with the same bytes.
+# private key in it, and tries the timestamp server and each key before it
+# builds. dist/ is replaced only by a whole release. In the unpacked source
+# tarball too, with the same bytes.
 dist:
-	$(NEED) dist $(if $(SIGN_CERT)$(SIGN_TIMESTAMP_URL),sign)
+	$(NEED) dist $(if $(SIGN_CERT)$(SIGN_TIMESTAMP_URL)$(GPG_KEY),sign windows-installer)
 	@bash packaging/dist.sh --check
 	@$(MAKE) --no-print-directory release cross windows-installer web
 	$(NEED) package dist $(if $(SIGN_CERT)$(GPG_KEY),sign)
@@ -217,16 +218,22 @@ rebuild-check:
 # install and remove, the manual, the README and this guide, the page
 # itself; build/site/, the same bytes from the same release folder. It
 # publishes dist/ as make dist left it, signatures and all, and refuses
-# when there is none or its files do not match its SHA256SUMS. With
-# PREVIOUS_SITE=DIR (the site as last published) every earlier release
-# stays. A failure leaves build/site as it was.
+# when there is none or its files do not match its SHA256SUMS.
+# PREVIOUS_SITE=DIR, a copy of the site as last published, is required
+# (PREVIOUS_SITE=none for a first release): it is checked as a stranger
+# would, and every earlier release stays, never replaced. A failure leaves
+# build/site as it was.
 site: release
 	$(NEED) site
-	/usr/bin/python3 packaging/make_site.py build/site $(if $(PREVIOUS_SITE),--previous "$(PREVIOUS_SITE)")
+	/usr/bin/python3 packaging/make_site.py build/site --previous "$(PREVIOUS_SITE)"
 
 site-serve: site
 	@echo "Quorvast's site: http://127.0.0.1:$(PORT)/ (Ctrl-C stops the server)"
 	@python3 -m http.server $(PORT) --bind 127.0.0.1 --directory build/site
 
+# Leaves dist/, the release folder, which may hold signed files: clean-dist
+# removes it.
 clean:
-	rm -rf build dist
+	rm -rf build
+clean-dist:
+	rm -rf dist
