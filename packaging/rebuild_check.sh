@@ -8,9 +8,12 @@
 # A signed release differs from the unsigned rebuild by its Authenticode
 # signatures (quorvast.exe, also inside the .zip and the .msi, and the .msi
 # itself): those files are compared with the signatures removed
-# (osslsigncode remove-signature), the .zip and .msi by what they hold.
+# (osslsigncode remove-signature), the .zip and .msi by what they hold: the
+# files, and every table of the .msi (registry, shortcuts, links...).
 #
-# usage: rebuild_check.sh DOWNLOADS   (make rebuild-check DOWNLOADS=DIR)
+# usage: rebuild_check.sh DOWNLOADS [REBUILT]   (make rebuild-check
+# DOWNLOADS=DIR); REBUILT, a release folder rebuilt already, skips the
+# rebuild: the same comparison, for other downloads of one release.
 set -euo pipefail
 downloads=$(realpath "${1:?usage: rebuild_check.sh DOWNLOADS (a folder with the release files and SHA256SUMS)}")
 [ -f "$downloads/SHA256SUMS" ] || { echo "rebuild-check: no SHA256SUMS in $downloads" >&2; exit 2; }
@@ -18,11 +21,15 @@ downloads=$(realpath "${1:?usage: rebuild_check.sh DOWNLOADS (a folder with the 
 tarball=$(grep -oE 'quorvast-[0-9.]+\.tar\.gz$' "$downloads/SHA256SUMS")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-tar -C "$work" -xzf "$downloads/$tarball"
-tree=$work/${tarball%.tar.gz}
-echo "rebuilding $tarball in $tree (log: make-dist.log there)"
-(cd "$tree" && env -u SOURCE_DATE_EPOCH make dist) >"$work/make-dist.log" 2>&1 ||
-  { cat "$work/make-dist.log"; echo "rebuild-check: make dist failed in the unpacked tarball" >&2; exit 1; }
+rebuild() {  # the release again, from its source tarball, in $rebuilt
+  local tree=$work/${tarball%.tar.gz}
+  tar -C "$work" -xzf "$downloads/$tarball"
+  echo "rebuilding $tarball in $tree (log: make-dist.log there)"
+  (cd "$tree" && env -u SOURCE_DATE_EPOCH make dist) >"$work/make-dist.log" 2>&1 ||
+    { cat "$work/make-dist.log"; echo "rebuild-check: make dist failed in the unpacked tarball" >&2; exit 1; }
+  rebuilt=$tree/dist
+}
+if [ -n "${2:-}" ]; then rebuilt=$(realpath "$2"); else rebuild; fi
 
 unsigned() {  # unsigned FILE COPY: COPY is FILE without its Authenticode signature (or FILE, unsigned)
   osslsigncode remove-signature -in "$1" -out "$2" >/dev/null 2>&1 || cp "$1" "$2"
@@ -31,12 +38,16 @@ contents() {  # contents ARCHIVE FOLDER: what the .zip or .msi holds, every .exe
   mkdir -p "$2"
   case $1 in
     *.zip) unzip -q -d "$2" "$1" ;;
-    *.msi) msiextract -C "$2" "$1" >/dev/null ;;
+    *.msi) msiextract -C "$2" "$1" >/dev/null && msi_tables "$1" "$2/.msi-tables" ;;
   esac
   find "$2" -name '*.exe' -print0 | while IFS= read -r -d '' exe; do unsigned "$exe" "$exe.u" && mv "$exe.u" "$exe"; done
 }
+msi_tables() {  # msi_tables MSI FOLDER: each table as text, and the summary, which a signature leaves alone
+  mkdir "$2" && msiinfo suminfo "$1" >"$2/summary" &&
+    for table in $(msiinfo tables "$1"); do msiinfo export "$1" "$table" >"$2/$table" || return 1; done
+}
 verdict() {  # verdict NAME: how the download compares with the rebuilt file
-  local ours=$downloads/$1 theirs=$tree/dist/$1
+  local ours=$downloads/$1 theirs=$rebuilt/$1
   if [ ! -f "$theirs" ]; then echo "not rebuilt"
   elif cmp -s "$ours" "$theirs"; then echo "identical"
   elif [[ $1 == *.zip || $1 == *.msi ]] && contents "$ours" "$work/a/$1" && contents "$theirs" "$work/b/$1" &&
