@@ -1,6 +1,7 @@
 # The release's facts, read once: the version (project()), the project's
 # identity from identity.conf (QUORVAST_HOMEPAGE, QUORVAST_CONTACT,
-# QUORVAST_BUGS, QUORVAST_SIGNING_KEY) and the web page's files
+# QUORVAST_BUGS, QUORVAST_SIGNING_KEY,
+# QUORVAST_ARCHIVE_KEYS) and the web page's files
 # (QUORVAST_PAGE_FILES). Every configure writes them to build/release.env,
 # one name='value' a line: shell scripts source it, Python ones read it
 # with packaging/release_env.py, instead of parsing CMakeLists.txt or
@@ -9,6 +10,7 @@
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/identity.conf)
 file(STRINGS ${PROJECT_SOURCE_DIR}/identity.conf identity_lines REGEX "^[a-z_]+ =")
 set(QUORVAST_SIGNING_KEY "")
+set(QUORVAST_ARCHIVE_KEYS "")
 foreach(line IN LISTS identity_lines)
   string(REGEX MATCH "^([a-z_]+) = ?(.*)$" _ "${line}")
   string(TOUPPER "${CMAKE_MATCH_1}" key)
@@ -31,6 +33,10 @@ string(LENGTH "${QUORVAST_SIGNING_KEY}" key_length)
 if(NOT QUORVAST_SIGNING_KEY MATCHES "^[0-9A-F]*$" OR NOT key_length MATCHES "^(0|40)$")
   message(FATAL_ERROR "identity.conf: signing_key must be a full fingerprint, 40 hexadecimal capitals, or nothing")
 endif()
+string(REPEAT "[0-9A-F]" 40 hex40)
+if(NOT QUORVAST_ARCHIVE_KEYS MATCHES "^(${hex40}( ${hex40})*)?$")
+  message(FATAL_ERROR "identity.conf: archive_keys must be full fingerprints separated by spaces, or nothing")
+endif()
 
 # The web page: every file a browser may ask for, with where it comes from
 # (quorvast.js and .wasm from the link, README.html from the README), but
@@ -47,7 +53,8 @@ list(TRANSFORM QUORVAST_PAGE_FILES REPLACE "=.*" "")
 string(JOIN " " page_files ${QUORVAST_PAGE_FILES})
 # Single quotes make each line a shell assignment: no value holds one.
 set(facts "version='${PROJECT_VERSION}'\nhomepage='${QUORVAST_HOMEPAGE}'\ncontact='${QUORVAST_CONTACT}'\n")
-string(APPEND facts "bugs='${QUORVAST_BUGS}'\nsigning_key='${QUORVAST_SIGNING_KEY}'\npage_files='${page_files}'\n")
+string(APPEND facts "bugs='${QUORVAST_BUGS}'\nsigning_key='${QUORVAST_SIGNING_KEY}'\n")
+string(APPEND facts "archive_keys='${QUORVAST_ARCHIVE_KEYS}'\npage_files='${page_files}'\n")
 
 # The fingerprint as people compare it, in groups of four, for the shipped
 # READMEs.
