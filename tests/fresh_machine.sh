@@ -6,12 +6,14 @@
 # file system is kept in ROOTS/SUITE for the next run.
 #
 # With --apt, the signed apt repositories of two sites instead, served in
-# turn at one 127.0.0.1 address, the key and source file put where the
+# turn at one 127.0.0.1 address, the keyring and source file put where the
 # install page puts them (copied in, not fetched with curl): install
-# from SITE, upgrade to NEXT_SITE, SITE's release again from NEXT_SITE,
-# remove --purge leaving nothing; a Packages file with one byte changed,
-# or an InRelease signed by another key, fails apt-get update and installs
-# nothing.
+# quorvast and its keyring package from SITE, whose key has expired 400
+# days on (apt-get update under libfaketime fails); upgrade to NEXT_SITE,
+# whose keyring package carries the key extended, so that the same update
+# 400 days on passes; SITE's release again from NEXT_SITE; remove --purge
+# leaving nothing; a Packages file with one byte changed, or an InRelease
+# signed by another key, fails apt-get update and installs nothing.
 #
 # usage: fresh_machine.sh SUITE [ROOTS] [--apt SITE NEXT_SITE]
 # (SUITE: bookworm for Debian 12, trixie for 13)
@@ -53,21 +55,26 @@ serve() {  # serve FOLDER: that site, from now on, at the one address
 }
 # As the install page says, with the site at this address; only this source
 # is updated, not the Debian archive the root came from.
-mkdir -p "$root/etc/apt/keyrings"
-cp "$site/download/quorvast-signing-key.asc" "$root/etc/apt/keyrings/quorvast.asc"
+keyring=$(sed -n 's|^Signed-By: ||p' "$site/apt/quorvast.sources")
+cp "$site/apt/${keyring##*/}" "$root$keyring"
 sed "s|^URIs: .*|URIs: http://127.0.0.1:$port/apt/|" "$site/apt/quorvast.sources" >"$root/etc/apt/sources.list.d/quorvast.sources"
+# The host's libfaketime, for apt-get update at a later time.
+faketime=$(find /usr/lib -name libfaketime.so.1 | head -n 1)
+mkdir -p "$root${faketime%/*}" && cp "$faketime" "$root$faketime"
 apt='apt-get -q -o Dir::Etc::SourceList=/dev/null'
+later="LD_PRELOAD=$faketime FAKETIME=+400d $apt update -o APT::Update::Error-Mode=any"
 release_of() { (source "$1/../release.env" && echo "$version"); }
 runs() { echo "printf \"Vesta\\n10\\nq\\n\" | quorvast | grep -q \"Quorvast $1 is free software\" && [ \"\$(dpkg -l quorvast | grep -c ^ii)\" = 1 ]"; }
 fail() { echo "$suite: $*"; exit 1; }
 serve "$site"
-in_root "$apt update && $apt install -y quorvast && $(runs "$(release_of "$site")")" >"$work/log" 2>&1 ||
-  { cat "$work/log"; fail "apt-get install from the site's repository"; }
+in_root "$apt update && $apt install -y quorvast quorvast-archive-keyring && $(runs "$(release_of "$site")") &&
+  ! $later" >"$work/log" 2>&1 ||
+  { cat "$work/log"; fail "apt-get install from the site's repository, or its key still valid 400 days on"; }
 serve "$next"
-in_root "$apt update && $apt upgrade -y && $(runs "$(release_of "$next")") &&
+in_root "$apt update && $apt upgrade -y && $(runs "$(release_of "$next")") && $later &&
   $apt install -y --allow-downgrades quorvast=$(release_of "$site") && $(runs "$(release_of "$site")")" >"$work/log" 2>&1 ||
-  { cat "$work/log"; fail "apt-get upgrade to the next release, or the earlier one kept beside it"; }
-in_root "$apt remove --purge -y quorvast && ! dpkg -l quorvast 2>/dev/null | grep -q ^ii &&
+  { cat "$work/log"; fail "apt-get upgrade to the next release and its extended key, or the earlier release again"; }
+in_root "$apt remove --purge -y quorvast quorvast-archive-keyring && [ ! -e $keyring ] && ! dpkg -l quorvast 2>/dev/null | grep -q ^ii &&
   ! ls -d /usr/bin/quorvast /usr/share/doc/quorvast /usr/share/man/man1/quorvast.1.gz 2>/dev/null" >"$work/log" 2>&1 ||
   { cat "$work/log"; fail "apt-get remove --purge left files"; }
 # Tampered copies of the repository: apt-get update fails, nothing installs.
@@ -89,4 +96,4 @@ for tamper in packages signer; do
 done
 GNUPGHOME=$work/other gpgconf --kill all
 [ -c /dev/null ] || fail "/dev/null is no character device"
-echo "apt on a fresh Debian $(cat "$root/etc/debian_version"): installs $(release_of "$site"), upgrades to $(release_of "$next") and back, removes it whole, refuses a changed Packages file and another signer"
+echo "apt on a fresh Debian $(cat "$root/etc/debian_version"): installs $(release_of "$site"), upgrades to $(release_of "$next") and its extended key, still updating past the first expiry, and back, removes it whole, refuses a changed Packages file and another signer"

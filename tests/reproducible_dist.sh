@@ -26,7 +26,7 @@ export GNUPGHOME=$keys/gnupg SOFTHSM2_CONF=$keys/softhsm2.conf
 echo "directories.tokendir = $keys/tokens" >"$SOFTHSM2_CONF"
 { openssl req -x509 -newkey rsa:2048 -nodes -subj "/CN=Quorvast test signer" -days 2 \
     -addext extendedKeyUsage=codeSigning -keyout "$keys/key.pem" -out "$keys/cert.pem" &&
-  gpg --batch --quiet --passphrase '' --quick-gen-key "Quorvast test <test@quorvast.invalid>" ed25519 sign 1d &&
+  gpg --batch --quiet --passphrase '' --quick-gen-key "Quorvast test <test@quorvast.invalid>" ed25519 sign 1y &&
   softhsm2-util --init-token --free --label quorvast --pin 1234 --so-pin 5678 &&
   openssl pkcs8 -topk8 -nocrypt -in "$keys/key.pem" -out "$keys/key.p8" &&
   softhsm2-util --import "$keys/key.p8" --token quorvast --label signer --id 01 --pin 1234; } >"$work/keys.log" 2>&1 ||
@@ -49,7 +49,7 @@ builder() {  # builder CLONE UMASK LOCALE TIME-ZONE SIGNING...: make dist and ma
   shift 4
   git clone -q "$publisher" "$work/$clone" && mkdir "$work/$clone.home" &&
     (umask "$mask" && cd "$work/$clone" && HOME=$work/$clone.home LC_ALL=$locale TZ=$zone make dist "$@" &&
-      HOME=$work/$clone.home make site GPG_KEY="$fingerprint") >"$work/$clone.log" 2>&1 ||
+      HOME=$work/$clone.home make site GPG_KEY="$fingerprint" PREVIOUS_SITE=none) >"$work/$clone.log" 2>&1 ||
     { cat "$work/$clone.log"; exit 1; }
 }
 builder first 022 C UTC "${file_key[@]}"
@@ -96,9 +96,11 @@ done
 
 site=$first/build/site
 [ -f "$site/download/SHA256SUMS.asc" ] || fail "make site after a signed make dist lost SHA256SUMS.asc"
-cp -r "$site/apt" "$work/apt"
-make -C "$first" site GPG_KEY="$fingerprint" >"$work/signed.log" 2>&1 &&
-  diff -r -x InRelease -x Release.gpg "$work/apt" "$site/apt" >/dev/null || fail "two make site runs give other apt repositories"
+published=$work/published  # the site as the host serves it
+cp -r "$site" "$published"
+make -C "$first" site GPG_KEY="$fingerprint" PREVIOUS_SITE="$published" >"$work/signed.log" 2>&1 &&
+  diff -r -x InRelease -x Release.gpg "$published/apt" "$site/apt" >/dev/null ||
+  fail "make site of a published release again does not give the same apt repository"
 # A stranger: a GnuPG home of their own with only the site's key file in it,
 # the signature first, then the sums of every file the download page lists.
 export GNUPGHOME=$keys/stranger
@@ -133,45 +135,99 @@ make -C "$first" rebuild-check DOWNLOADS="$a" >"$work/rebuild.log" 2>&1 || { cat
   { cat "$work/rebuild.log"; fail "make rebuild-check: not every file identical but the .zip and .msi, which match unsigned"; }
 echo "timestamped by a local RFC 3161 server; $(grep '^rebuild-check:' "$work/rebuild.log")"
 
-# The next release, from the publisher's commit with its version raised,
-# published over the first: every file of the first stays with its sum, its
-# winget manifest's installer with it; a site build that fails (no secret
-# key to sign with) leaves that site whole.
+# The next release, from the publisher's commit with its version raised and
+# the key extended, published over the first: every file of the first
+# stays with its sum, its winget manifest's installer with it; a site build
+# that fails (no secret key to sign with) leaves that site whole.
+gpg --batch --quiet --quick-set-expire "$fingerprint" 2y
 next=$work/next
 git clone -q "$publisher" "$next" && perl -pi -e 's/^(project\(quorvast VERSION \d+\.\d+\.)(\d+)/$1 . ($2 + 1)/e' "$next/CMakeLists.txt" &&
   sed -i "1i quorvast ($(sed -n 's/^project(quorvast VERSION \([0-9.]*\).*/\1/p' "$next/CMakeLists.txt")) stable; urgency=medium\n\n  * The next release.\n\n -- Check <check@quorvast.invalid>  Tue, 08 Dec 2026 12:00:00 +0000\n" "$next/doc/changelog" &&
   git -C "$next" -c user.name=check -c user.email=check@quorvast.invalid commit -qam "the next release" &&
-  make -C "$next" dist site "${token_key[@]}" PREVIOUS_SITE="$site" >"$work/next.log" 2>&1 || { cat "$work/next.log"; exit 1; }
-(cd "$next/build/site/download" && sha256sum --quiet -c "$site/download/SHA256SUMS") || fail "the next site lost a file of the first"
-installer=$(sed -n "s|^  InstallerUrl: $(source "$first/build/release.env" && echo "$homepage")||p" "$site"/winget/*/*.installer.yaml)
-cmp -s "$site/$installer" "$next/build/site/$installer" && ls "$next"/build/site/winget/*/*.installer.yaml | wc -l | grep -qx 2 ||
+  make -C "$next" dist site "${token_key[@]}" PREVIOUS_SITE="$published" >"$work/next.log" 2>&1 || { cat "$work/next.log"; exit 1; }
+(cd "$next/build/site/download" && sha256sum --quiet -c "$published/download/SHA256SUMS") || fail "the next site lost a file of the first"
+installer=$(sed -n "s|^  InstallerUrl: $(source "$first/build/release.env" && echo "$homepage")||p" "$published"/winget/*/*.installer.yaml)
+cmp -s "$published/$installer" "$next/build/site/$installer" && ls "$next"/build/site/winget/*/*.installer.yaml | wc -l | grep -qx 2 ||
   fail "the next site lost the first's winget manifest or its installer"
 cp -r "$next/build/site" "$work/next-site"
-GNUPGHOME=$keys/stranger make -C "$next" site GPG_KEY="$fingerprint" PREVIOUS_SITE="$site" >"$work/failed.log" 2>&1 &&
+GNUPGHOME=$keys/stranger make -C "$next" site GPG_KEY="$fingerprint" PREVIOUS_SITE="$published" >"$work/failed.log" 2>&1 &&
   fail "make site without the secret key succeeded"
 grep -q '^make site: gpg failed: .*[Nn]o secret key' "$work/failed.log" && diff -r "$work/next-site" "$next/build/site" >/dev/null ||
   { cat "$work/failed.log"; fail "a failed make site did not say gpg's reason, or changed the site"; }
 echo "the next release's site keeps every file of the first and its winget installer; a failed make site left it whole"
 for suite in bookworm trixie; do
-  bash "$source/tests/fresh_machine.sh" "$suite" "$work/roots" --apt "$site" "$next/build/site" || exit 1
+  bash "$source/tests/fresh_machine.sh" "$suite" "$work/roots" --apt "$published" "$work/next-site" || exit 1
 done
 
-# What the recipe refuses, each in one line.
+# An .msi with a table changed (its help link) and signed again differs
+# from the rebuilt release, though its files are the same.
+tampered=$work/tampered
+cp -r "$a" "$tampered" && msi=$(ls "$tampered"/*.msi) &&
+  msibuild "$msi" -q "UPDATE Property SET Value='https://quorvast.invalid/' WHERE Property='ARPHELPLINK'" &&
+  osslsigncode remove-signature -in "$msi" -out "$msi.u" >/dev/null && osslsigncode sign -certs "$keys/cert.pem" \
+    -key "$keys/key.pem" -h sha256 -in "$msi.u" -out "$msi" >/dev/null && rm "$msi.u" &&
+  (cd "$tampered" && sed -i "s/^[0-9a-f]*  ${msi##*/}\$/$(sha256sum "${msi##*/}" | sed 's/ .*//')  ${msi##*/}/" SHA256SUMS) ||
+  fail "the tampered .msi"
+bash "$source/packaging/rebuild_check.sh" "$tampered" "$a" | grep -qx "${msi##*/}: DIFFERS" ||
+  fail "make rebuild-check took an .msi whose help link was changed"
+
+# What the recipe refuses: each slip made on a copy, refused with one line
+# that names it, leaving dist/ and build/site as they were.
+v1=$(source "$first/build/release.env" && echo "$version") v2=$(source "$next/build/release.env" && echo "$version")
+snapshot() { (cd "$1" && find dist build/site -type f -print0 | sort -z | xargs -0 sha256sum); }
+copy() {  # copy SITE NAME EDIT: a copy of SITE as $work/NAME, with the shell command EDIT run in it
+  rm -rf "${work:?}/$2" && cp -r "$1" "$work/$2" && (cd "$work/$2" && eval "$3") || fail "the copy $2"
+}
+refused() {  # refused TREE EXPECTED COMMAND...: COMMAND, run in TREE, fails saying EXPECTED (a pattern) in its last line
+  local tree=$1 expected=$2 said
+  shift 2
+  snapshot "$tree" >"$work/before"
+  said=$(cd "$tree" && "$@" 2>&1 >/dev/null) && fail "$* succeeded"
+  said=$(grep -E '^make (site|dist): ' <<<"$said" | tail -n 1)
+  [[ $said == $expected* ]] || fail "$* said: '${said:-nothing}', not '$expected'"
+  snapshot "$tree" | cmp -s - "$work/before" || fail "$* changed dist/ or build/site"
+}
+copy "$work/next-site" no-download "rm -r download/$v1"
+copy "$published" no-winget "rm -r winget"
+copy "$published" swapped "cp $next/dist/quorvast_${v2}_amd64.deb download/quorvast_${v1}_amd64.deb &&
+  sed -i \"s/^[0-9a-f]*\\(  quorvast_${v1}_amd64.deb\\)\$/\$(sha256sum download/quorvast_${v1}_amd64.deb | cut -c1-64)\\1/\" download/SHA256SUMS &&
+  cp download/SHA256SUMS download/$v1/SHA256SUMS"
+copy "$published" cut-signature "head -c 150 download/$v1/SHA256SUMS.asc >cut && mv cut download/$v1/SHA256SUMS.asc"
+site_with=(make site GPG_KEY="$fingerprint")
+refused "$next" "make site: PREVIOUS_SITE is not set" "${site_with[@]}"
+refused "$next" "make site: PREVIOUS_SITE/apt/pool/main/quorvast_${v1}_" "${site_with[@]}" PREVIOUS_SITE="$work/no-download"
+refused "$next" "make site: PREVIOUS_SITE/winget/$v1/ is missing" "${site_with[@]}" PREVIOUS_SITE="$work/no-winget"
+refused "$next" "make site: *$v1/SHA256SUMS.asc: BAD signature" "${site_with[@]}" PREVIOUS_SITE="$work/swapped"
+refused "$next" "make site: *$v1/SHA256SUMS.asc: " "${site_with[@]}" PREVIOUS_SITE="$work/cut-signature"
+refused "$first" "make site: $v1 is published already, with another" "${site_with[@]}" PREVIOUS_SITE="$published"
+refused "$first" "make site: $v1 is older than $v2" "${site_with[@]}" PREVIOUS_SITE="$work/next-site"
+refused "$next" "make site: the signing key expires on" faketime -f +600d "${site_with[@]}" PREVIOUS_SITE="$published"
+mkdir "$work/aside" && mv "$first"/dist/*.asc "$work/aside/"
+refused "$first" "make site: PREVIOUS_SITE is signed and dist/ is not" make site PREVIOUS_SITE="$published"
+mv "$work"/aside/* "$first/dist/"
 mv "$first/dist" "$work/dist"
-refusal=$(make -C "$first" site 2>&1 >/dev/null | grep '^make site:' | tail -n 1)
+refused "$first" "make site: there is no release folder" make site PREVIOUS_SITE=none
 mv "$work/dist" "$first/dist"
-[[ $refusal == "make site: there is no release folder"* ]] || fail "make site without dist/ said: $refusal"
-refusal=$(make -C "$first" site 2>&1 >/dev/null | grep '^make site:' | tail -n 1)
-[[ $refusal == "make site: dist/ is signed but GPG_KEY is not set"* ]] || fail "make site without GPG_KEY said: $refusal"
+refused "$first" "make site: dist/ is signed but GPG_KEY is not set" make site PREVIOUS_SITE=none
+echo "refused: make site without PREVIOUS_SITE, over a copy without download/$v1/ or winget/, over a .deb swapped and a cut signature, over a published $v1 with other files or a newer release, with a key expiring soon, unsigned over signed, without dist/ or GPG_KEY"
 start=$SECONDS
-refusal=$(make -C "$first" dist SIGN_TIMESTAMP_URL=http://127.0.0.1:9/ 2>&1 >/dev/null | grep -m1 '^make dist:')
-[[ $refusal == "make dist: the timestamp server"*"does not answer"* ]] && [ $((SECONDS - start)) -lt 30 ] ||
-  fail "make dist with an unreachable timestamp server said: $refusal"
-cp "$keys/key.pem" "$first/doc/signer.pem"
-refusal=$(make -C "$first" dist DIST_ALLOW_CHANGES=1 2>&1 >/dev/null | grep -m1 '^make dist:')
-rm "$first/doc/signer.pem"
-[[ $refusal == "make dist: doc/signer.pem holds a private key"* ]] || fail "make dist with a key in the tree said: $refusal"
+refused "$first" "make dist: the timestamp server*does not answer" make dist SIGN_TIMESTAMP_URL=http://127.0.0.1:9/
+refused "$first" "make dist: SIGN_KEY cannot sign: *PIN" make dist "${token_key[@]/pin-value=1234/pin-value=9999}"
+refused "$first" "make dist: GPG_KEY cannot sign: *[Nn]o secret key" env GNUPGHOME="$keys/stranger" make dist GPG_KEY="$fingerprint"
+[ $((SECONDS - start)) -lt 60 ] || fail "make dist took $((SECONDS - start)) s to refuse a server and two keys: it built first"
+openssl pkcs12 -export -inkey "$keys/key.pem" -in "$keys/cert.pem" -passout pass:x -out "$keys/signer.p12" &&
+  openssl pkey -in "$keys/key.pem" -outform DER -out "$keys/signer.der" &&
+  gpg --batch --export-secret-keys "$fingerprint" >"$keys/secret.gpg" && mkdir "$keys/home" &&
+  cp -r "$keys/gnupg/private-keys-v1.d" "$keys/home/" || fail "the keys to hide in the tree"
+for key in key.pem signer.p12 signer.der secret.gpg home; do
+  cp -r "$keys/$key" "$first/doc/$key"
+  refused "$first" "make dist: doc/$key* holds" make dist DIST_ALLOW_CHANGES=1
+  rm -r "${first:?}/doc/$key"
+done
 echo >>"$first/README.md"
-refusal=$(make -C "$first" dist 2>&1 >/dev/null | grep -m1 '^make dist:')
-[[ $refusal == "make dist: the tree has changes"* ]] || fail "make dist in a changed tree said: $refusal"
-echo "refused: make site without a release folder or without GPG_KEY; make dist in a changed tree, with a key in it or an unreachable timestamp server"
+refused "$first" "make dist: the tree has changes" make dist
+git -C "$first" checkout -q README.md
+leftovers=$(ls -d "$first"/build/.site-* "$first"/build/.dist-* "$next"/build/.site-* 2>/dev/null)
+[ -z "$leftovers" ] || fail "temporary folders left behind: $leftovers"
+make -C "$first" clean >/dev/null && [ -f "$first/dist/SHA256SUMS" ] || fail "make clean removed dist/"
+echo "refused: make dist with an unreachable timestamp server, a wrong PIN or no secret key, before building; a private key in the tree as PEM, PKCS#12, DER, OpenPGP or a GnuPG home; a changed tree. No temporary folder left; make clean keeps dist/"
