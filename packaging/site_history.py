@@ -90,7 +90,7 @@ def check_signatures(previous, releases):
         signature = os.path.join(folder, "SHA256SUMS.asc")
         if not os.path.isfile(signature):
             refuse("PREVIOUS_SITE/download/%s/SHA256SUMS.asc is missing: %s" % (version, COPY))
-        verify(keys, signature, os.path.join(folder, "SHA256SUMS"))
+        verify(keys, signature, os.path.join(folder, "SHA256SUMS"), "PREVIOUS_SITE/download/%s/SHA256SUMS.asc" % version)
 
 
 def check_channels(previous, releases, signed):

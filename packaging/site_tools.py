@@ -77,8 +77,12 @@ def file_sum(path):
 
 
 def read_sums(path):
-    """A SHA256SUMS file as (sum, name) pairs."""
-    return [tuple(line.split("  ", 1)) for line in open(path).read().splitlines()]
+    """A SHA256SUMS file as (sum, name) pairs; refused where a line is none."""
+    lines = open(path).read().splitlines()
+    for line in lines:
+        if not re.fullmatch(r"[0-9a-f]{64}  [\w.+-]+", line):
+            refuse("%s: not a line of sums: %.60s" % (path, line))
+    return [tuple(line.split("  ", 1)) for line in lines]
 
 
 def check_sums(folder, sums, what):
@@ -125,15 +129,14 @@ def publisher_keys():
                    if extra else "")
 
 
-def verify(keys, signature, data):
+def verify(keys, signature, data, label):
     """Refuses unless `signature` is a good signature of `data` by one of
-    the armoured `keys`; gpgv's own reason when it is not."""
+    the armoured `keys`; gpgv's own reason, naming `label`, when it is not."""
     with tempfile.TemporaryDirectory() as home:
         keyring = os.path.join(home, "keyring.gpg")
         with open(keyring, "wb") as out:
             out.write(run_bytes(("gpg", "--dearmor"), keys))
         done = subprocess.run(("gpgv", "--keyring", keyring, signature, data), capture_output=True, text=True)
     if done.returncode:
-        lines = [line for line in done.stderr.splitlines() if "BAD" in line or "failed" in line or "No public key" in line]
-        refuse("%s: %s" % (signature, (lines or done.stderr.strip().splitlines() or ["no good signature"])[-1]
-                           .replace("gpgv: ", "")))
+        said = [line[len("gpgv: "):] for line in done.stderr.splitlines() if line.startswith("gpgv: ")]
+        refuse("%s: %s" % (label, next((line for line in said if line.startswith("BAD")), (said or ["no good signature"])[0])))
