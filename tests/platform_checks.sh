@@ -134,6 +134,10 @@ esac
 
 skipped=0
 while IFS=$'\t' read -r case _ output _; do
+  if [ "$platform" = node ] && [ "$output" = closed ]; then
+    echo "skipped: transcript $case: node opens /dev/null for a closed standard output before the program starts"
+    skipped=$((skipped + 1)); continue
+  fi
   if [ "$platform" = web ]; then
     reason=$([ "$output" = stdout ] || echo "a page has no standard output to close, fill or cut off")
     reason=${reason:-$(/usr/bin/python3 "$here/browser/run_page.py" --typeable <"$here/transcripts/$case.in")}

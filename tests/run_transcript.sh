@@ -45,7 +45,9 @@ fail=0
 if [ "$status" != "$want_status" ]; then
   echo "exit status $status, expected $want_status"; fail=1
 fi
-if [ "$complaint" = "-" ]; then : >"$work/want_err"; else printf "quorvast: %s$line_end" "$complaint" >"$work/want_err"; fi
+# Two complaints are separated by "|": one line each.
+IFS='|' read -r -a complaints <<<"$complaint"
+if [ "$complaint" = "-" ]; then : >"$work/want_err"; else printf "quorvast: %s$line_end" "${complaints[@]}" >"$work/want_err"; fi
 if ! cmp -s "$work/err" "$work/want_err"; then
   echo "standard error: $(od -c "$work/err"), expected $(od -c "$work/want_err")"; fail=1
 fi

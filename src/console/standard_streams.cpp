@@ -2,13 +2,13 @@
 
 #include <cstring>
 
+#include <cerrno>
+
 #ifdef _WIN32
 #include <io.h>  // _read and _write keep the CRT's text mode: "\r\n" <-> "\n"
 #else
 #include <poll.h>
 #include <unistd.h>
-
-#include <cerrno>
 #endif
 #ifdef __EMSCRIPTEN__
 #include <emscripten.h>
@@ -56,19 +56,21 @@ long write_some(int fd, const char* data, std::size_t size) {
 }
 #endif
 
-// Writes all bytes, resuming after partial writes. False when the stream
-// refused them (closed, full disk, reader gone). No EINTR to retry: the
+// Writes all bytes, resuming after partial writes. 0, or the errno of the
+// write the stream refused (closed, full disk, reader gone); a write that
+// takes nothing and says nothing counts as EIO. No EINTR to retry: the
 // program installs no signal handlers, so no call is ever interrupted.
-bool write_all(int fd, const char* data, std::size_t size) {
+int write_all(int fd, const char* data, std::size_t size) {
   while (size > 0) {
+    errno = 0;
     const long written = write_some(fd, data, size);
     if (written <= 0) {
-      return false;
+      return errno != 0 ? errno : EIO;
     }
     data += written;
     size -= static_cast<std::size_t>(written);
   }
-  return true;
+  return 0;
 }
 
 #ifdef __EMSCRIPTEN__
@@ -111,7 +113,7 @@ int StandardInput::next_byte() {
 }
 
 void StandardOutput::write(std::string_view bytes) {
-  if (broken_ || bytes.empty()) {
+  if (error_ != 0 || bytes.empty()) {
     return;
   }
   if (line_ != nullptr) {
@@ -131,8 +133,8 @@ void StandardOutput::write(std::string_view bytes) {
 }
 
 void StandardOutput::flush() {
-  if (size_ > 0 && !broken_) {
-    broken_ = !write_all(STDOUT_FD, pending_.data(), size_);
+  if (size_ > 0 && error_ == 0) {
+    error_ = write_all(STDOUT_FD, pending_.data(), size_);
   }
   size_ = 0;
 }

@@ -1,6 +1,7 @@
 // Standard input, output and error as the program uses them: input read in
 // blocks, output collected in a fixed buffer and written in one system call
-// per flush. A failed write silences the output for the rest of the run.
+// per flush. A failed write silences the output for the rest of the run, and
+// its reason is kept for the end of the run.
 #pragma once
 
 #include <array>
@@ -47,6 +48,8 @@ class StandardOutput final : public ByteSink {
   explicit StandardOutput(TerminalLine* line = nullptr) : line_(line) {}
   void write(std::string_view bytes) override;
   void flush() override;
+  // The errno of the write that failed, or 0 while every write succeeded.
+  int write_error() const { return error_; }
 
  private:
   TerminalLine* line_;
@@ -55,7 +58,7 @@ class StandardOutput final : public ByteSink {
   // array keeps the whole run off the heap.
   std::array<char, 4096> pending_;  // only the first `size_` bytes are meaningful
   std::size_t size_ = 0;
-  bool broken_ = false;  // once set, nothing more is collected or written
+  int error_ = 0;  // once set, nothing more is collected or written
 };
 
 // Writes `bytes` to standard error; a failure there has nowhere to be reported.

@@ -11,6 +11,9 @@ namespace quorvast {
 
 constexpr int EXIT_STATUS_QUIT = 0;       // the user typed "q"
 constexpr int EXIT_STATUS_BAD_INPUT = 1;  // input ended or failed before "q"
+// Standard output refused a write: the report is lost. The front end, which
+// owns the stream, tells; the dialogue carries on as if it had been written.
+constexpr int EXIT_STATUS_OUTPUT_FAILED = 2;
 
 struct DialogueOutcome {
   int exit_status;
