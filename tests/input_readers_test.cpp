@@ -78,6 +78,10 @@ const NumberCase NUMBERS[] = {
     // Far beyond the double range although the exponent, if any, is negative.
     {"1" + std::string(340, '0') + ".5\n", INF, "\n", NONE},
     {"1" + std::string(340, '0') + "e-30\n", INF, "\n", NONE},
+    {"1" + std::string(340, '0') + "e-0031\n", INF, "\n", NONE},
+    // Exponents of 20 digits or more, read for their value.
+    {"1e-99999999999999999999\n", 0.0F, "\n", NONE},
+    {"2e000000000000000000001\n", 20.0F, "\n", NONE},
     // Leading zeros are no significant digits, however many come before the
     // exponent takes the value out of the double range.
     {std::string(330, '0') + "1e-325\n", 0.0F, "\n", NONE},
