@@ -42,9 +42,23 @@ contents() {  # contents ARCHIVE FOLDER: what the .zip or .msi holds, every .exe
   esac
   find "$2" -name '*.exe' -print0 | while IFS= read -r -d '' exe; do unsigned "$exe" "$exe.u" && mv "$exe.u" "$exe"; done
 }
-msi_tables() {  # msi_tables MSI FOLDER: each table as text, and the summary, which a signature leaves alone
-  mkdir "$2" && msiinfo suminfo "$1" >"$2/summary" &&
-    for table in $(msiinfo tables "$1"); do msiinfo export "$1" "$table" >"$2/$table" || return 1; done
+# msi_tables MSI FOLDER: each table as text, and the summary. A signed
+# quorvast.exe inside is larger and hashes otherwise than the unsigned one a
+# rebuild makes, and the product and package codes are made from the files'
+# contents: so the File table's sizes and the MsiFileHash rows of .exe
+# files, the ProductCode and the package code are left out. The files
+# themselves are compared unsigned.
+msi_tables() {
+  mkdir "$2" && msiinfo suminfo "$1" | grep -v '^Revision number' >"$2/summary" || return 1
+  for table in $(msiinfo tables "$1"); do
+    msiinfo export "$1" "$table" | case $table in
+      File) awk -F'\t' -v OFS='\t' 'NR > 3 && $3 ~ /\.exe$/ { $4 = "" } 1' ;;
+      MsiFileHash) awk -F'\t' 'NR <= 3 || $1 !~ /\.exe$/' ;;
+      Property) grep -v '^ProductCode' ;;
+      _SummaryInformation) awk -F'\t' '$1 != 9' ;;  # 9: the package code
+      *) cat ;;
+    esac >"$2/$table" || return 1
+  done
 }
 verdict() {  # verdict NAME: how the download compares with the rebuilt file
   local ours=$downloads/$1 theirs=$rebuilt/$1

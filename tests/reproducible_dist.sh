@@ -164,8 +164,8 @@ done
 tampered=$work/tampered
 cp -r "$a" "$tampered" && msi=$(ls "$tampered"/*.msi) &&
   msibuild "$msi" -q "UPDATE Property SET Value='https://quorvast.invalid/' WHERE Property='ARPHELPLINK'" &&
-  osslsigncode remove-signature -in "$msi" -out "$msi.u" >/dev/null && osslsigncode sign -certs "$keys/cert.pem" \
-    -key "$keys/key.pem" -h sha256 -in "$msi.u" -out "$msi" >/dev/null && rm "$msi.u" &&
+  osslsigncode remove-signature -in "$msi" -out "$msi.u" >/dev/null && rm "$msi" && osslsigncode sign \
+    -certs "$keys/cert.pem" -key "$keys/key.pem" -h sha256 -in "$msi.u" -out "$msi" >/dev/null && rm "$msi.u" &&
   (cd "$tampered" && sed -i "s/^[0-9a-f]*  ${msi##*/}\$/$(sha256sum "${msi##*/}" | sed 's/ .*//')  ${msi##*/}/" SHA256SUMS) ||
   fail "the tampered .msi"
 bash "$source/packaging/rebuild_check.sh" "$tampered" "$a" | grep -qx "${msi##*/}: DIFFERS" ||
