@@ -1,7 +1,5 @@
 #include "console/standard_streams.h"
 
-#include <cstring>
-
 #include <cerrno>
 
 #ifdef _WIN32
@@ -112,31 +110,12 @@ int StandardInput::next_byte() {
   return block_[next_++];
 }
 
-void StandardOutput::write(std::string_view bytes) {
-  if (error_ != 0 || bytes.empty()) {
-    return;
-  }
+bool StandardOutput::hand_over(std::string_view bytes) {
   if (line_ != nullptr) {
     line_->shown(bytes.back());
   }
-  // The dialogue writes far less than the buffer holds between two flushes,
-  // but a full buffer is written out early rather than grown or overrun.
-  while (bytes.size() > pending_.size() - size_) {
-    const std::size_t piece = pending_.size() - size_;
-    std::memcpy(pending_.data() + size_, bytes.data(), piece);
-    size_ += piece;
-    bytes.remove_prefix(piece);
-    flush();
-  }
-  std::memcpy(pending_.data() + size_, bytes.data(), bytes.size());
-  size_ += bytes.size();
-}
-
-void StandardOutput::flush() {
-  if (size_ > 0 && error_ == 0) {
-    error_ = write_all(STDOUT_FD, pending_.data(), size_);
-  }
-  size_ = 0;
+  error_ = write_all(STDOUT_FD, bytes.data(), bytes.size());
+  return error_ == 0;
 }
 
 void write_standard_error(std::string_view bytes) {

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "dialogue/byte_sink.h"
+#include "dialogue/buffered_sink.h"
 #include "dialogue/byte_source.h"
 
 namespace quorvast {
@@ -41,24 +41,19 @@ class StandardInput final : public ByteSource {
   std::size_t end_ = 0;
 };
 
-class StandardOutput final : public ByteSink {
+class StandardOutput final : public BufferedSink {
  public:
   // What is written is noted in `line`, if given. The output is flushed
   // before every read, so the order of the notes is the order on screen.
   explicit StandardOutput(TerminalLine* line = nullptr) : line_(line) {}
-  void write(std::string_view bytes) override;
-  void flush() override;
   // The errno of the write that failed, or 0 while every write succeeded.
   int write_error() const { return error_; }
 
  private:
+  bool hand_over(std::string_view bytes) override;
+
   TerminalLine* line_;
-  // More than the dialogue writes between two reads, so a run makes one
-  // write per flush; should it ever fill, it is written out early. A fixed
-  // array keeps the whole run off the heap.
-  std::array<char, 4096> pending_;  // only the first `size_` bytes are meaningful
-  std::size_t size_ = 0;
-  int error_ = 0;  // once set, nothing more is collected or written
+  int error_ = 0;  // once set, nothing more is written
 };
 
 // Writes `bytes` to standard error; a failure there has nowhere to be reported.

@@ -6,7 +6,7 @@
 
 #include <string_view>
 
-#include "dialogue/byte_sink.h"
+#include "dialogue/buffered_sink.h"
 #include "dialogue/byte_source.h"
 #include "dialogue/console_dialogue.h"
 #include "dialogue/release_identity.h"
@@ -43,12 +43,14 @@ class TypedInput final : public quorvast::ByteSource {
   }
 };
 
-// Each write goes straight to the page: the browser paints only when the
-// program waits for input, so what it shows still changes once per flush.
-class PagePane final : public quorvast::ByteSink {
- public:
-  void write(std::string_view bytes) override { show_output(bytes.data(), static_cast<int>(bytes.size())); }
-  void flush() override {}
+// The output crosses into the page once per flush (before each read and at
+// the end), not once per fragment; the page then paints it on its next
+// frame.
+class PagePane final : public quorvast::BufferedSink {
+  bool hand_over(std::string_view bytes) override {
+    show_output(bytes.data(), static_cast<int>(bytes.size()));
+    return true;
+  }
 };
 
 }  // namespace
