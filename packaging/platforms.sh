@@ -3,7 +3,7 @@
 platforms_table=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/platforms.conf
 
 # platform_rows: one line a platform, its columns separated by tabs (read
-# them with IFS=$'\t' read -r name triple debian uname qemu cpus file packages serves).
+# them with IFS=$'\t' read -r name triple debian uname qemu cpus file packages refuses systems serves).
 platform_rows() {
   awk -F' *[|] *' -v OFS='\t' '/^[a-z0-9]/ { sub(/ +$/, ""); $1 = $1; print }' "$platforms_table"
 }

@@ -16,7 +16,7 @@ KEY = "quorvast-signing-key.asc"
 
 def platforms():
     """platforms.conf's rows, each a dict of its columns."""
-    columns = ("name", "triple", "debian", "uname", "qemu", "cpus", "file", "packages", "serves")
+    columns = ("name", "triple", "debian", "uname", "qemu", "cpus", "file", "packages", "refuses", "systems", "serves")
     rows = [dict(zip(columns, (field.strip() for field in line.split("|"))))
             for line in open("platforms.conf") if re.match(r"[a-z0-9]", line)]
     for row in rows:
@@ -28,12 +28,15 @@ PLATFORMS = platforms()
 ARCHITECTURES = tuple(row["debian"] for row in PLATFORMS)
 
 
+WINDOWS = "Windows, 64-bit (x64, or ARM with Windows 11)"
+
+
 def kind_of(name):
     """(platform, what the file is) from a release file's name; the rules in
     the order the download page lists the files."""
-    rules = ((r"windows-x86_64\.msi$", "Windows, 64-bit", "the installer: most Windows users take this"),
-             (r"windows-x86_64\.zip$", "Windows, 64-bit", "quorvast.exe with README.txt and LICENSE.txt, no installer"),
-             *((r"_%s\.deb$" % row["debian"], "Debian, Ubuntu, Raspberry Pi OS (%s)" % row["debian"],
+    rules = ((r"windows-x86_64\.msi$", WINDOWS, "the installer: most Windows users take this"),
+             (r"windows-x86_64\.zip$", WINDOWS, "quorvast.exe with README.txt and LICENSE.txt, no installer"),
+             *((r"_%s\.deb$" % row["debian"], "%s (%s)" % (row["systems"], row["debian"]),
                 "Debian package: " + row["serves"]) for row in PLATFORMS),
              (r"-linux-(\w+)\.tar\.gz$", "Other Linux (%s)", "static program, man page, README, LICENSE"),
              (r"-web\.zip$", "A web server", "the page, to put on any web server"),

@@ -54,6 +54,10 @@ held_until_enter() {
   "${tmux[@]}" kill-session
   return $held
 }
+refuses_to_run() {  # refuses_to_run CPU: under that processor, only the line saying what it lacks
+  printf 'x\n10\nq\n' | QEMU_CPU=$1 "$qemu" "$exe" >"$work/out" 2>"$work/err"
+  [ $? = 1 ] && [ ! -s "$work/out" ] && [ "$(wc -l <"$work/err")" = 1 ] && grep -q '^quorvast: this program needs' "$work/err"
+}
 only_system_dlls() {
   x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ { print tolower($3) }' >"$work/dlls"
   ! grep -vxE 'kernel32\.dll|msvcrt\.dll|user32\.dll|advapi32\.dll|ntdll\.dll|api-ms-win-.*\.dll' "$work/dlls"
@@ -92,14 +96,15 @@ case $platform in
   linux-*)
     source "$here/../packaging/platforms.sh"
     row=$(platform_row "${platform#linux-}") || exit 2
-    IFS=$'\t' read -r name _ _ _ qemu cpus file _ <<<"$row"
+    IFS=$'\t' read -r name _ _ _ qemu cpus file _ refuses _ <<<"$row"
     if [ -z "${QEMU_CPU:-}" ] && [ "$cpus" != - ]; then
       for cpu in ${cpus//,/ }; do QEMU_CPU=$cpu bash "$0" "$@" || exit 1; done
       exit 0
     fi
     runner=("$qemu")
     [ -z "${QEMU_CPU:-}" ] || platform="$platform ($QEMU_CPU)"
-    check "static for $name" is_static "$file" ;;
+    check "static for $name" is_static "$file"
+    for cpu in ${refuses//[,-]/ }; do check "on $cpu: one line, status 1, no output" refuses_to_run "$cpu"; done ;;
   node) runner=(node) ;;
   # Typed by a user into the page: random sessions are mostly bytes nobody
   # can type, so only the transcripts run, those a person can type.
