@@ -3,7 +3,9 @@
 #include <cerrno>
 
 #ifdef _WIN32
-#include <io.h>  // _read and _write keep the CRT's text mode: "\r\n" <-> "\n"
+#include <io.h>      // _read and _write keep the CRT's text mode: "\r\n" <-> "\n"
+#include <stdlib.h>  // _doserrno
+#include <windows.h>
 #else
 #include <poll.h>
 #include <unistd.h>
@@ -26,8 +28,18 @@ long read_some(unsigned char* data, std::size_t size) {
   return _read(STDIN_FD, data, static_cast<unsigned>(size));
 }
 
+// A pipe whose reader has gone fails with one of the system's pipe errors
+// (ERROR_NO_DATA on Windows, ERROR_PIPE_NOT_CONNECTED under wine,
+// ERROR_BROKEN_PIPE), which not every C runtime turns into EPIPE (some say
+// EINVAL): the system's own code decides.
 long write_some(int fd, const char* data, std::size_t size) {
-  return _write(fd, data, static_cast<unsigned>(size));
+  const long written = _write(fd, data, static_cast<unsigned>(size));
+  const unsigned long error = _doserrno;
+  if (written < 0 &&
+      (error == ERROR_NO_DATA || error == ERROR_PIPE_NOT_CONNECTED || error == ERROR_BROKEN_PIPE)) {
+    errno = EPIPE;
+  }
+  return written;
 }
 #else
 // A stream that another program left non-blocking answers EAGAIN (which is
