@@ -156,7 +156,7 @@ grep -q '^make site: gpg failed: .*[Nn]o secret key' "$work/failed.log" && diff 
   { cat "$work/failed.log"; fail "a failed make site did not say gpg's reason, or changed the site"; }
 echo "the next release's site keeps every file of the first and its winget installer; a failed make site left it whole"
 for suite in bookworm trixie; do
-  bash "$source/tests/fresh_machine.sh" "$suite" "$work/roots" --apt "$published" "$work/next-site" || exit 1
+  bash "$source/tests/fresh_machine.sh" "$suite" "$work/roots" --apt "$site" "$next/build/site" || exit 1
 done
 
 # An .msi with a table changed (its help link) and signed again differs
