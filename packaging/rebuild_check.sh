@@ -48,16 +48,16 @@ contents() {  # contents ARCHIVE FOLDER: what the .zip or .msi holds, every .exe
 # contents: so the File table's sizes and the MsiFileHash rows of .exe
 # files, the ProductCode and the package code are left out. The files
 # themselves are compared unsigned.
-msi_tables() {
+msi_tables() {  # (msiinfo writes a table's binary streams into a folder of the table's name, here)
   mkdir "$2" && msiinfo suminfo "$1" | grep -v '^Revision number' >"$2/summary" || return 1
   for table in $(msiinfo tables "$1"); do
-    msiinfo export "$1" "$table" | case $table in
+    (cd "$2" && msiinfo export "$1" "$table") | case $table in
       File) awk -F'\t' -v OFS='\t' 'NR > 3 && $3 ~ /\.exe$/ { $4 = "" } 1' ;;
       MsiFileHash) awk -F'\t' 'NR <= 3 || $1 !~ /\.exe$/' ;;
       Property) grep -v '^ProductCode' ;;
       _SummaryInformation) awk -F'\t' '$1 != 9' ;;  # 9: the package code
       *) cat ;;
-    esac >"$2/$table" || return 1
+    esac >"$2/$table.idt" || return 1
   done
 }
 verdict() {  # verdict NAME: how the download compares with the rebuilt file

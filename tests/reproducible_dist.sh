@@ -174,7 +174,7 @@ bash "$source/packaging/rebuild_check.sh" "$tampered" "$a" | grep -qx "${msi##*/
 # What the recipe refuses: each slip made on a copy, refused with one line
 # that names it, leaving dist/ and build/site as they were.
 v1=$(source "$first/build/release.env" && echo "$version") v2=$(source "$next/build/release.env" && echo "$version")
-snapshot() { (cd "$1" && find dist build/site -type f -print0 | sort -z | xargs -0 sha256sum); }
+snapshot() { (cd "$1" && find dist build/site -type f -print0 2>/dev/null | sort -z | xargs -0 sha256sum); }
 copy() {  # copy SITE NAME EDIT: a copy of SITE as $work/NAME, with the shell command EDIT run in it
   rm -rf "${work:?}/$2" && cp -r "$1" "$work/$2" && (cd "$work/$2" && eval "$3") || fail "the copy $2"
 }
