@@ -2,7 +2,8 @@
 # Writes into dist/ everything a release page offers, from programs already
 # built (make dist builds them first): the source tarball, a tarball per
 # Linux platform, the Debian packages, the Windows zip and installer, the
-# web page's zip, and SHA256SUMS over all of them. The version and the
+# web page's zip, the record of the build environment
+# (packaging/build_record.sh), and SHA256SUMS over all of them. The version and the
 # project's identity come from build/release.env, the release's facts.
 #
 # One release from one commit: the source tarball is the commit, so a tree
@@ -83,7 +84,15 @@ sign_test_file() {  # signs a small .msi made here, as sign will sign the releas
       -h sha256 -in "$stage/probe.msi" -out "$stage/probe.signed.msi" >"$stage/probe.log" 2>&1 ||
     refuse "SIGN_KEY cannot sign: $(reason "$stage/probe.log")"
 }
-gpg_test_signature() {  # a detached signature with GPG_KEY
+gpg_test_signature() {  # GPG_KEY is the key identity.conf publishes, and it signs
+  cmake --preset release >/dev/null  # build/release.env: the facts, as identity.conf has them now
+  local signing_key fingerprint
+  signing_key=$(source build/release.env && echo "$signing_key")
+  [ -n "$signing_key" ] ||
+    refuse "identity.conf names no signing_key: publish the key's fingerprint there first, so that every README carries it"
+  fingerprint=$(gpg --batch --with-colons --fingerprint "$GPG_KEY" 2>/dev/null | awk -F: '$1 == "fpr" { print $10; exit }')
+  [ "$fingerprint" = "$signing_key" ] ||
+    refuse "GPG_KEY is ${fingerprint:-no key gpg knows}, not the signing_key that identity.conf publishes"
   echo probe | gpg --batch --local-user "$GPG_KEY" --detach-sign --output "$stage/probe.sig" >"$stage/probe.log" 2>&1 ||
     refuse "GPG_KEY cannot sign: $(reason "$stage/probe.log")"
 }
@@ -175,15 +184,14 @@ cp -r build/web "$stage/$name"
 chmod -R u=rwX,go=rX "$stage/$name"
 pack_zip "$name" "$out/$name.zip"
 
+# How it was built: the Debian release and the tools' versions, which a
+# rebuilder compares with their own.
+bash packaging/build_record.sh "$version" >"$out/quorvast-$version.buildinfo"
 (cd "$out" && sha256sum -- * >SHA256SUMS)
 if [ -n "${GPG_KEY:-}" ]; then
-  # The key published beside the signature must be the one identity.conf
-  # names, where it names one: a stranger compares it with the README.
-  fingerprint=$(gpg --batch --with-colons --fingerprint "$GPG_KEY" | awk -F: '$1 == "fpr" { print $10; exit }')
-  if [ -n "$signing_key" ] && [ "$fingerprint" != "$signing_key" ]; then
-    echo "make dist: GPG_KEY is $fingerprint, not the signing_key that identity.conf publishes" >&2
-    exit 1
-  fi
+  # The key identity.conf publishes, which make dist --check found to be
+  # GPG_KEY: a stranger compares it with the README and the repository.
+  fingerprint=${signing_key:?identity.conf names no signing_key}
   gpg --batch --yes --local-user "$fingerprint" --armor --detach-sign --output "$out/SHA256SUMS.asc" "$out/SHA256SUMS"
   gpg --batch --armor --export-options export-minimal --export "$fingerprint" >"$out/quorvast-signing-key.asc"
 fi

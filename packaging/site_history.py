@@ -10,8 +10,8 @@ import os
 import re
 import sys
 
-from site_tools import KEY, VERSION, check_sums, file_sum, publisher_keys, read_sums, refuse, verify, version_key, \
-    version_of
+from site_tools import FACTS, KEY, VERSION, check_sums, file_sum, fingerprint, publisher_keys, read_sums, refuse, \
+    verify, version_key, version_of
 
 COPY = "copy the whole site as the host serves it"
 
@@ -25,6 +25,8 @@ def checked_release(dist):
     check_sums(dist, sums, "dist")
     if version_of(sums) != VERSION:
         refuse("dist/ holds another release than %s: run make dist again" % VERSION)
+    if is_signed(dist) and fingerprint(os.path.join(dist, KEY)) != FACTS["signing_key"]:
+        refuse("dist/ is signed with another key than identity.conf's signing_key: run make dist again")
     return sums
 
 

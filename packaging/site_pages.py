@@ -10,7 +10,7 @@ import os
 import jinja2
 
 from markdown_page import body, page
-from site_tools import FACTS, KEY, PLATFORMS, VERSION, fingerprint, grouped, kind_of, run
+from site_tools import FACTS, KEY, PLATFORMS, VERSION, grouped, kind_of, run
 
 PAGES = (("index.html", "Quorvast"), ("download.html", "Download"), ("install.html", "Install"),
          ("manual.html", "Manual"), ("readme.html", "README"), ("development.html", "Development"))
@@ -43,7 +43,7 @@ def downloads(dist, sums, earlier):
                 "files": sorted((name for _, name in release), key=lambda name: (kind_of(name)[0], name))}
                for version, (folder, release) in earlier.items()]
     return TEMPLATES.get_template("download.html").render(
-        version=VERSION, key=KEY, platforms=PLATFORMS, fingerprint=grouped(fingerprint(os.path.join(dist, KEY))) if signed else "",
+        version=VERSION, key=KEY, platforms=PLATFORMS, fingerprint=grouped(FACTS["signing_key"]) if signed else "",
         files=files, sums=open(os.path.join(dist, "SHA256SUMS")).read(), earlier=history)
 
 
