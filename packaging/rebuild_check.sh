@@ -69,11 +69,39 @@ verdict() {  # verdict NAME: how the download compares with the rebuilt file
   else echo "DIFFERS"
   fi
 }
+# The tools of the release (its .buildinfo) against those that rebuilt it:
+# one line per package whose version differs, or that only one side has.
+drift() {
+  local record=${tarball%.tar.gz}.buildinfo
+  [ -f "$downloads/$record" ] && [ -f "$rebuilt/$record" ] || return 0
+  LC_ALL=C join -a 1 -a 2 -e none -o 0,1.2,2.2 <(sed -n 's/^ //p' "$downloads/$record") <(sed -n 's/^ //p' "$rebuilt/$record") |
+    awk '$2 != $3 { print $1 ": in the record " $2 ", here " $3 }'
+  diff <(grep -v '^ ' "$downloads/$record") <(grep -v '^ ' "$rebuilt/$record") | sed -n 's/^< /the record: /p; s/^> /here: /p' ||
+    true  # diff's status 1 says only that they differ
+}
+tools=$(drift)
 failed=0
 while read -r _ name; do
   result=$(verdict "$name")
+  if [[ $name == *.buildinfo ]]; then  # the record itself: the tools, not a file to match
+    [ -z "$tools" ] && result="identical" || result="other tools here (below)"
+  elif [ "$result" = DIFFERS ]; then
+    failed=1
+    [ -z "$tools" ] && result="DIFFERS, built with the release's own tools: not what its source builds" ||
+      result="differs, built here with other tools than the release's (below)"
+  fi
+  [ "$result" != "not rebuilt" ] || failed=1
   echo "$name: $result"
-  [ "$result" != DIFFERS ] && [ "$result" != "not rebuilt" ] || failed=1
 done <"$downloads/SHA256SUMS"
-[ $failed = 0 ] && echo "rebuild-check: every file matches the release rebuilt from $tarball" ||
-  { echo "rebuild-check: some files differ from the rebuilt release" >&2; exit 1; }
+[ -z "$tools" ] || printf 'the tools that differ from the record:\n%s\n' "$tools"
+if [ $failed = 0 ]; then
+  echo "rebuild-check: every file matches the release rebuilt from $tarball"
+elif [ -n "$tools" ]; then
+  echo "rebuild-check: some files differ, and this machine's tools are not those the release was built with, which" \
+    "says nothing of tampering: rebuild where the versions above match (Debian's snapshot archive," \
+    "https://snapshot.debian.org/, keeps every version)" >&2
+  exit 1
+else
+  echo "rebuild-check: some files differ from the release rebuilt with its own tools" >&2
+  exit 1
+fi

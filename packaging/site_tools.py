@@ -40,7 +40,8 @@ def kind_of(name):
                 "Debian package: " + row["serves"]) for row in PLATFORMS),
              (r"-linux-(\w+)\.tar\.gz$", "Other Linux (%s)", "static program, man page, README, LICENSE"),
              (r"-web\.zip$", "A web server", "the page, to put on any web server"),
-             (r"^quorvast-[\d.]+\.tar\.gz$", "Anything with a C++17 compiler", "the source"))
+             (r"^quorvast-[\d.]+\.tar\.gz$", "Anything with a C++17 compiler", "the source"),
+             (r"\.buildinfo$", "Rebuilders", "how the release was built: the Debian release and the tools' versions"))
     for order, (pattern, platform, what) in enumerate(rules):
         match = re.search(pattern, name)
         if match:
