@@ -10,8 +10,8 @@ import os
 import re
 import sys
 
-from site_tools import FACTS, KEY, VERSION, check_sums, file_sum, fingerprint, publisher_keys, read_sums, refuse, \
-    verify, version_key, version_of
+from site_tools import FACTS, KEY, VERSION, check_sums, file_sum, fingerprint, is_signed, publisher_keys, read_sums, \
+    refuse, verify, version_key, version_of
 
 COPY = "copy the whole site as the host serves it"
 
@@ -28,10 +28,6 @@ def checked_release(dist):
     if is_signed(dist) and fingerprint(os.path.join(dist, KEY)) != FACTS["signing_key"]:
         refuse("dist/ is signed with another key than identity.conf's signing_key: run make dist again")
     return sums
-
-
-def is_signed(dist):
-    return os.path.exists(os.path.join(dist, "SHA256SUMS.asc")) and os.path.exists(os.path.join(dist, KEY))
 
 
 def earlier_releases(previous, dist, sums):

@@ -10,7 +10,7 @@ import os
 import jinja2
 
 from markdown_page import body, page
-from site_tools import FACTS, KEY, PLATFORMS, VERSION, grouped, kind_of, run
+from site_tools import FACTS, KEY, PLATFORMS, VERSION, grouped, is_signed, kind_of, run
 
 PAGES = (("index.html", "Quorvast"), ("download.html", "Download"), ("install.html", "Install"),
          ("manual.html", "Manual"), ("readme.html", "README"), ("development.html", "Development"))
@@ -35,7 +35,7 @@ def write_pages(site, dist, sums, earlier, apt):
 def downloads(dist, sums, earlier):
     """The download page: this release's files, their sums, and every
     earlier release's files."""
-    signed = os.path.exists(os.path.join(dist, "SHA256SUMS.asc")) and os.path.exists(os.path.join(dist, KEY))
+    signed = is_signed(dist)
     files = [{"name": name, "platform": kind_of(name)[1], "what": kind_of(name)[2],
               "size": format(os.path.getsize(os.path.join(dist, name)), ",")}
              for _, name in sorted(sums, key=lambda pair: (kind_of(pair[1])[0], pair[1]))]

@@ -96,6 +96,11 @@ def check_sums(folder, sums, what):
             refuse("%s/%s does not match its SHA256SUMS%s" % (what, name, ": run make dist again" if what == "dist" else ""))
 
 
+def is_signed(dist):
+    """Whether a release folder holds its signature and the signing key."""
+    return os.path.exists(os.path.join(dist, "SHA256SUMS.asc")) and os.path.exists(os.path.join(dist, KEY))
+
+
 def version_of(sums):
     """The release a list of sums is of, from its source tarball's name."""
     return next((match[1] for _, name in sums for match in [re.fullmatch(r"quorvast-([\d.]+)\.tar\.gz", name)]
