@@ -1,6 +1,8 @@
 """Lines of any length at every prompt: each reaches the program whole and
-is answered and painted within a second, no task holds the tab longer
-than about 100 ms, and the pane keeps a terminal's scrollback."""
+is answered as the program must, and the pane keeps a terminal's
+scrollback. The times are printed; only make bench-web (--timed) holds
+them to a limit (answered and painted within a second, no task over
+150 ms), since a loaded machine would break a timed assert in CI."""
 import os
 import sys
 
@@ -27,13 +29,14 @@ LONG_TASKS = ("window.longTasks = []; new PerformanceObserver((list) => window.l
 SHOWN_LINES = "return document.getElementById('screen').textContent.split('\\n').length"
 
 
-def timed_session(b, lines):
-    """One session a line at a time; what was slow or not as the program must answer."""
+def timed_session(b, lines, timed):
+    """One session a line at a time; what was not as the program must answer,
+    and with `timed`, what was slow."""
     found = []
     for line in lines:
         ms = b.driver.execute_async_script(ANSWERED, line)
         print("a line of %d characters answered in %.0f ms" % (len(line), ms))
-        found += ["a line of %d characters took %.0f ms" % (len(line), ms)] if ms > 1000 else []
+        found += ["a line of %d characters took %.0f ms" % (len(line), ms)] if timed and ms > 1000 else []
     b.until("return window.quorvastRun.done")
     output = b.output()
     if (output, b.js("return window.quorvastRun.status")) != session("".join(l + "\n" for l in lines).encode())[:2]:
@@ -45,15 +48,15 @@ def timed_session(b, lines):
     return found
 
 
-def long_lines(b):
+def long_lines(b, timed):
     """Every session of SESSIONS in one tab, Run again between them."""
     b.driver.get(b.url)
     b.until(FIRST_PROMPT)
     b.js(LONG_TASKS)
     found = []
     for lines in SESSIONS:
-        found += timed_session(b, lines)
+        found += timed_session(b, lines, timed)
         run_again(b)
     longest = max(b.js("return window.longTasks"), default=0)
     print("the longest task took %.0f ms" % longest)
-    return found + (["a task held the tab %.0f ms" % longest] if longest > 150 else []) + b.severe()
+    return found + (["a task held the tab %.0f ms" % longest] if timed and longest > 150 else []) + b.severe()

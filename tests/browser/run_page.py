@@ -55,6 +55,7 @@ OPTIONS = (
     ("--site", None, "no session: PAGE_DIR is the web site (make site), crawled at 360 px (site_mode)"),
     ("--release", "DIR", "no session: the next release, in DIR, replaces this one on the server (release_mode)"),
     ("--long-lines", None, "no session: 200,000 characters at every prompt (long_lines_mode)"),
+    ("--timed", None, "with --long-lines: the time limits too, for make bench-web"),
 )
 
 
@@ -86,7 +87,7 @@ def mode(args, data):
         # The modes without a session: each gives its problems.
         for wanted, check in ((args.no_javascript, load_failures.without_javascript), (args.site, site_mode.site),
                               (args.release, lambda b: release_mode.release(b, args.release)),
-                              (args.long_lines, long_lines_mode.long_lines)):
+                              (args.long_lines, lambda b: long_lines_mode.long_lines(b, args.timed))):
             if wanted:
                 problems = check(b)
                 print("\n".join(problems))
