@@ -7,7 +7,7 @@ string(REPLACE "," ";" FILES "${FILES}")
 # A file the page asks for but the list leaves out would be missing from
 # every kept release, and one on the list but not built breaks every
 # install: both stop the build. What is asked for: the page's own links
-# and scripts, its manifest's icons, and the files its scripts and worker
+# and scripts, its manifest's icons, and the files its modules and worker
 # name (service-worker.js is the one file not on the list: it names it).
 foreach(file IN LISTS FILES)
   if(NOT EXISTS ${PAGE_DIR}/${file})
@@ -16,13 +16,19 @@ foreach(file IN LISTS FILES)
 endforeach()
 file(READ ${PAGE_DIR}/index.html html)
 file(READ ${PAGE_DIR}/manifest.webmanifest manifest)
-file(READ ${PAGE_DIR}/page.js script)
+set(script "")
+foreach(file IN LISTS FILES)
+  if(file MATCHES "[.]js$" AND NOT file STREQUAL "quorvast.js")
+    file(READ ${PAGE_DIR}/${file} module)
+    string(APPEND script "${module}")
+  endif()
+endforeach()
 file(READ ${TEMPLATE} worker)
 string(REGEX MATCHALL "(href|src)=\"[^\":#]+\"" named "${html}")
 string(REGEX MATCHALL "\"src\": *\"[^\"]+\"" icons "${manifest}")
-string(REGEX MATCHALL "\"[A-Za-z0-9_.-]+[.](html|js|css|png|ico|svg|wasm|txt|webmanifest)\"" literals "${script}${worker}")
+string(REGEX MATCHALL "\"(\\./)?[A-Za-z0-9_.-]+[.](html|js|css|png|ico|svg|wasm|txt|webmanifest)\"" literals "${script}${worker}")
 foreach(reference IN LISTS named icons literals)
-  string(REGEX REPLACE "^.*\"([^\"]+)\"$" "\\1" file "${reference}")
+  string(REGEX REPLACE "^.*\"(\\./)?([^\"]+)\"$" "\\2" file "${reference}")
   if(NOT file IN_LIST FILES AND NOT file STREQUAL "service-worker.js")
     message(FATAL_ERROR "the page names ${file}, which the page's file list (QUORVAST_PAGE_SOURCES) leaves out")
   endif()

@@ -42,7 +42,9 @@ endif()
 # (quorvast.js and .wasm from the link, README.html from the README), but
 # the worker script, which names the release they make.
 set(QUORVAST_PAGE_SOURCES
-  index.html=src/web/index.html pane.js=src/web/pane.js page.js=src/web/page.js page.css=src/web/page.css
+  index.html=src/web/index.html page.js=src/web/page.js pane.js=src/web/pane.js typed_input.js=src/web/typed_input.js
+  controls.js=src/web/controls.js program.js=src/web/program.js release_client.js=src/web/release_client.js
+  page.css=src/web/page.css
   manifest.webmanifest=src/web/manifest.webmanifest favicon.ico=resources/favicon.ico
   icon-192.png=resources/quorvast-192.png icon-512.png=resources/quorvast-512.png
   icon-maskable-192.png=resources/quorvast-maskable-192.png icon-maskable-512.png=resources/quorvast-maskable-512.png

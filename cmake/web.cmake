@@ -12,8 +12,10 @@ add_executable(quorvast_page src/web/web_page.cpp)
 target_link_libraries(quorvast_page PRIVATE quorvast_core)
 set(page_dir ${PROJECT_BINARY_DIR}/page)
 set_target_properties(quorvast_page PROPERTIES OUTPUT_NAME quorvast RUNTIME_OUTPUT_DIRECTORY ${page_dir})
-target_link_options(quorvast_page PRIVATE -sASYNCIFY=1 -sMODULARIZE=1 -sEXPORT_NAME=createQuorvast
-                    -sENVIRONMENT=web -sDYNAMIC_EXECUTION=0 -sFILESYSTEM=0 -sINCOMING_MODULE_JS_API=[instantiateWasm,print,printErr])
+# An ES module whose default export makes an instance (program.js imports it).
+target_link_options(quorvast_page PRIVATE -sASYNCIFY=1 -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createQuorvast
+                    -sENVIRONMENT=web -sDYNAMIC_EXECUTION=0 -sFILESYSTEM=0
+                    -sINCOMING_MODULE_JS_API=[instantiateWasm,onAbort,print,printErr])
 
 # Beside the program: the page, which names the version and where to report
 # a problem, the app manifest and icons, the licence and README that the

@@ -121,7 +121,7 @@ case $platform in
     check "page --long-lines" "${runner[@]}" "$exe" --long-lines </dev/null
     while IFS=: read -r kind words; do
       check "page $kind: $words" bash -c '"${@:3}" --break "$1" | grep -qF "$2"' _ "$kind" "$words" "${runner[@]}" "$exe"
-    done <<<$'no-wasm:from the server just now\nbad-wasm:arrived damaged\nno-network:check the connection\nno-webassembly:needs WebAssembly\nfile:opened from a web address'
+    done <<<$'no-wasm:from the server just now\nbad-wasm:arrived damaged\nno-network:check the connection\nno-webassembly:needs WebAssembly\nfile:opened from a web address\ntrap:stopped with an internal error'
     check "lighthouse" bash "$here/browser/lighthouse.sh" "$exe" 100 accessibility best-practices seo
     # The next release: this tree copied, its version raised and a banner
     # line changed, built; a returning visitor must get it whole.

@@ -80,6 +80,7 @@ DialogueOutcome give_up(std::string_view complaint) { return {EXIT_STATUS_BAD_IN
 DialogueOutcome converse(ConsoleInput& input, Report& report) {
   report << BANNER << "Type name of asteroid: ";
   NameBuffer name{};
+  input.awaiting(Awaited::name);
   read_name_line(input, name);
   if (input.state().failed) {
     return give_up(input.state().end_of_input ? "input ended before the asteroid's name was typed"
@@ -87,6 +88,7 @@ DialogueOutcome converse(ConsoleInput& input, Report& report) {
   }
   report << "\nType H value of asteroid: ";
   float magnitude = 0.0F;
+  input.awaiting(Awaited::magnitude);
   read_magnitude(input, magnitude);
   if (input.state().failed) {
     return give_up(input.state().end_of_input ? "input ended before a value of H was typed"
@@ -101,6 +103,7 @@ DialogueOutcome converse(ConsoleInput& input, Report& report) {
   for (;;) {
     report << "type q and press enter to exit\n";
     char key = '\0';
+    input.awaiting(Awaited::exit_key);
     read_exit_key(input, key);
     if (input.state().failed) {
       return give_up("input ended before \"q\" was typed");

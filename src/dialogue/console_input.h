@@ -19,6 +19,9 @@ class ConsoleInput {
   InputState& state() { return state_; }
   const InputState& state() const { return state_; }
 
+  // Passes on to the source what the dialogue reads next.
+  void awaiting(Awaited what) { source_.awaiting(what); }
+
   // The steps every reader starts with. False when the state was already not
   // good: the failed flag is added and nothing is read or flushed.
   bool begin_read();

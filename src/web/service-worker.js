@@ -39,36 +39,78 @@ async function fetchFile(file, sum) {
     const response = await fetch(new Request(file, { cache }));
     const body = await response.arrayBuffer();
     if (response.ok && hex(await crypto.subtle.digest("SHA-256", body)) === sum) {
-      return [file, new Response(body, { headers: response.headers })];
+      return { file, body, headers: response.headers };
     }
     status = response.status;
   }
-  throw new Error(`${file}: not the file of release ${RELEASE} (HTTP ${status})`);
+  throw Object.assign(new Error(`${file}: not the file of release ${RELEASE} (HTTP ${status})`), { name: "Mismatch" });
+}
+
+// Every change to the caches (a release kept, a tab noted, a clean-up) runs
+// in this one queue, one after another, so that none sees another's work
+// half done. Each change checks that a cache is there (caches.has) before
+// it opens one, since opening would make a deleted one again, empty.
+let changes = Promise.resolve();
+function serially(change) {
+  const done = changes.then(change);
+  changes = done.catch(() => {});
+  return done;
+}
+
+// Tells the scope's pages that this release cannot be kept, when no other
+// release of the scope is kept for them to run offline either.
+async function tellNotKept(reason) {
+  if ((await caches.keys()).some((name) => name.startsWith(PREFIX))) return;
+  for (const page of await self.clients.matchAll({ type: "window", includeUncontrolled: true })) {
+    if (page.url.startsWith(SCOPE)) page.postMessage({ type: "not kept", reason });
+  }
+}
+
+async function putAll(files) {
+  const cache = await caches.open(CACHE);
+  await Promise.all(files.flatMap(({ file, body, headers }) =>
+    (file === "index.html" ? ["./", file] : [file]).map((key) => cache.put(key, new Response(body, { headers })))));
+}
+
+// The scope's other releases, which go first when there is room for one
+// release only: the newest one wins. Only when the release would fit in
+// the origin's quota at all, so that an older release is never dropped for
+// a newer one that cannot be kept either.
+async function makeRoom(size) {
+  const { quota } = await navigator.storage.estimate();
+  if (!(size < quota)) return false;
+  for (const name of await caches.keys()) if (name.startsWith(PREFIX) && name !== CACHE) await caches.delete(name);
+  return true;
 }
 
 // Every file fetched and checked before any is kept: a failed check leaves
-// no cache behind. When storage has no room for the release, the scope's
-// pages are told, since they then run from the network only.
-async function fetchRelease() {
-  const files = await Promise.all(Object.entries(SUMS).map(([file, sum]) => fetchFile(file, sum)));
-  const cache = await caches.open(CACHE);
-  try {
-    await Promise.all(files.flatMap(([file, response]) =>
-      file === "index.html" ? [cache.put("./", response.clone()), cache.put(file, response)] : [cache.put(file, response)]));
-  } catch (error) {
-    await caches.delete(CACHE);
-    if (error.name === "QuotaExceededError") {
-      for (const page of await self.clients.matchAll({ type: "window", includeUncontrolled: true })) {
-        if (page.url.startsWith(SCOPE)) page.postMessage("no room");
+// no cache behind. Pages are told when this release cannot be kept: its
+// files do not match (a release half uploaded), or there is no room.
+async function keepRelease() {
+  const files = await Promise.all(Object.entries(SUMS).map(([file, sum]) => fetchFile(file, sum)))
+    .catch(async (error) => {
+      if (error.name === "Mismatch") await tellNotKept("damaged");
+      throw error;
+    });
+  await serially(async () => {
+    for (let attempt = 1; ; attempt++) {
+      try {
+        return await putAll(files);
+      } catch (error) {
+        await caches.delete(CACHE);
+        const size = files.reduce((total, { body }) => total + body.byteLength, 0);
+        if (error.name !== "QuotaExceededError" || attempt > 1 || !(await makeRoom(size))) {
+          if (error.name === "QuotaExceededError") await tellNotKept("no room");
+          throw error;
+        }
       }
     }
-    throw error;
-  }
+  });
 }
 
 self.addEventListener("install", (event) => {
   // A tab keeps the release it started with, so the new one can take over at once.
-  event.waitUntil(fetchRelease().then(() => self.skipWaiting()));
+  event.waitUntil(keepRelease().then(() => self.skipWaiting()));
 });
 
 // Only the scope's active worker cleans up, and not while a newer one
@@ -79,15 +121,17 @@ const newestWorker = () => !self.registration.installing && !self.registration.w
 
 // The scope's releases that no open tab runs, but for this one, go. A tab
 // noted in the last minute counts as open: a page being loaded is no client
-// yet.
+// yet. A note that is gone (another clean-up took it) counts as gone.
 async function dropUnusedReleases() {
   if (!newestWorker()) return;
   const open = new Set((await self.clients.matchAll({ type: "window", includeUncontrolled: true })).map((c) => c.id));
-  const isGone = async (cache, request) =>
-    !open.has(tabOf(request)) &&
-    Date.now() - Number(await (await cache.match(request)).text()) > 60000;
+  const isGone = async (cache, request) => {
+    const note = await cache.match(request);
+    return !open.has(tabOf(request)) && (!note || Date.now() - Number(await note.text()) > 60000);
+  };
   for (const name of (await caches.keys()).filter((name) => name.startsWith(PREFIX))) {
-    const cache = await caches.open(name);  // it exists: caches.keys() just listed it
+    if (!(await caches.has(name))) continue;  // another copy's worker dropped it meanwhile
+    const cache = await caches.open(name);
     const tabs = (await cache.keys()).filter((request) => new URL(request.url).pathname.includes("/" + TABS));
     const gone = [];
     for (const request of tabs) if (await isGone(cache, request)) gone.push(request);
@@ -110,13 +154,16 @@ async function dropEarlierNaming(open) {
   if (earlier.length === 0) return;
   const noted = new Set();
   for (const name of names.filter((name) => name.startsWith("quorvast "))) {
+    if (!(await caches.has(name))) continue;
     for (const request of await (await caches.open(name)).keys()) noted.add(tabOf(request));
   }
   if ([...open].every((id) => noted.has(id))) await Promise.all(earlier.map((name) => caches.delete(name)));
 }
 
+const cleanUp = () => serially(dropUnusedReleases).catch(() => {});
+
 self.addEventListener("activate", (event) => {
-  event.waitUntil(dropUnusedReleases().then(() => self.clients.claim()));
+  event.waitUntil(cleanUp().then(() => self.clients.claim()));
 });
 
 // The release cache that served this tab's page; this worker's own for a
@@ -130,21 +177,36 @@ async function releaseOf(clientId) {
   return CACHE;
 }
 
+// Notes the tab a page of `release` is loaded into, if that release is
+// still kept (a newer worker may have dropped it meanwhile). A note that
+// cannot be written (the storage full) is skipped: the tab then counts as
+// open for a minute only, but its page still loads.
+const noteTab = (release, request, clientId) => serially(async () => {
+  if (!(await caches.has(release))) return false;
+  const cache = await caches.open(release);
+  await cache.put(TABS + clientId, new Response(String(Date.now()))).catch(() => {});
+  return !!(await cache.match(request, { ignoreSearch: true }));
+});
+
+// A release whose cache the browser evicted while keeping its worker is
+// kept again on the next visit (and the pages are told if it cannot be).
+function keepAgainIfEvicted(event) {
+  event.waitUntil(caches.has(CACHE).then((kept) => kept || keepRelease()).catch(() => {}));
+}
+
 async function answer(event) {
   const navigation = event.request.mode === "navigate";
   const release = navigation ? CACHE : await releaseOf(event.clientId);
   // caches.match never creates a cache: one another copy's older worker
   // deleted stays deleted, and the request goes to the network.
   const kept = await caches.match(event.request, { cacheName: release, ignoreSearch: true });
+  if (navigation && !kept) keepAgainIfEvicted(event);
   if (kept && navigation && event.resultingClientId) {
-    const cache = await caches.open(release);
-    // A note that cannot be written (the storage full) is skipped: the tab
-    // then counts as open for a minute only, but its page still loads.
-    await cache.put(TABS + event.resultingClientId, new Response(String(Date.now()))).catch(() => {});
-    event.waitUntil(dropUnusedReleases().catch(() => {}));
+    const stillKept = await noteTab(release, event.request, event.resultingClientId);
+    event.waitUntil(cleanUp());
     // A newer worker that took over meanwhile may have dropped this release:
     // then the page comes from the network, and so does all it loads.
-    if (!(await cache.match(event.request, { ignoreSearch: true }))) return fetch(event.request);
+    if (!stillKept) return fetch(event.request);
   }
   return kept || fetch(event.request);
 }
@@ -156,9 +218,9 @@ self.addEventListener("fetch", (event) => {
 
 // A page asks which release it runs and which one is the newest kept.
 self.addEventListener("message", (event) => {
-  if (event.data !== "release?") return;
+  if (event.data?.type !== "release?") return;
   event.waitUntil(releaseOf(event.source.id).then((page) =>
-    event.source.postMessage({ page: page.slice(PREFIX.length), newest: RELEASE })));
+    event.source.postMessage({ type: "release", page: page.slice(PREFIX.length), newest: RELEASE })));
 });
 
 self.quorvastWhole = true;  // the last line: see the install check at the top

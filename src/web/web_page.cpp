@@ -1,6 +1,6 @@
 // The web page's entry: the same dialogue, reading the lines the user sends
-// in the page and writing into its terminal pane (src/web/page.js keeps
-// both). A browser cannot block in a read, so a read with nothing typed yet
+// in the page and writing into its terminal pane (src/web/page.js and
+// the modules it imports keep both). A browser cannot block in a read, so a read with nothing typed yet
 // waits for the next line through Asyncify.
 #include <emscripten.h>
 
@@ -26,6 +26,13 @@ EM_JS(void, show_output, (const char* bytes, int size),
 // The program's release, which the page checks against its own.
 EM_JS(void, show_release, (const char* version), { Module.showRelease(UTF8ToString(version)); });
 
+// What the dialogue reads next, so that the page acts on that rather than
+// on the prompt's text. A page of an earlier release, which does not ask,
+// is left alone.
+EM_JS(void, show_awaited, (int what), {
+  if (Module.showAwaited) Module.showAwaited([ "name", "magnitude", "exit key" ][what]);
+});
+
 EM_JS(void, show_end, (const char* complaint, int size, int status),
       { Module.showEnd(UTF8ToString(complaint, size), status); });
 
@@ -41,6 +48,7 @@ class TypedInput final : public quorvast::ByteSource {
     }
     return byte;
   }
+  void awaiting(quorvast::Awaited what) override { show_awaited(static_cast<int>(what)); }
 };
 
 // The output crosses into the page once per flush (before each read and at

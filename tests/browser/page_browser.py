@@ -19,12 +19,34 @@ from selenium.common.exceptions import TimeoutException
 # and the manifest).
 REQUESTS = ("return performance.getEntriesByType('resource')"
             ".filter(e => !/(favicon.ico|icon-[0-9]+.png|manifest.webmanifest)$/.test(e.name)).length")
-FIRST_PROMPT = "return !!window.quorvastRun && window.quorvastRun.firstPromptMs !== null"
+# The page tells what its runs do as events on window (page.js) and keeps
+# no copy: this script, run in every document before the page's own, keeps
+# what the checks read, run by run.
+SEEN = """const seen = window.quorvastSeen = {};
+const fresh = () => Object.assign(seen, { output: [], length: 0, waiting: false, done: false, status: null,
+                                          complaint: null, firstPromptMs: null });
+fresh();
+addEventListener("quorvast-run", fresh);
+addEventListener("quorvast-output", ({ detail }) => {
+  for (const bytes of detail) {
+    seen.output.push(bytes);
+    seen.length += bytes.length;
+  }
+  seen.waiting = false;
+});
+addEventListener("quorvast-waiting", () => {  // the first prompt's time: once the frame showing it is painted
+  seen.waiting = true;
+  if (seen.firstPromptMs === null) requestAnimationFrame(() => setTimeout(() => { seen.firstPromptMs ??= performance.now(); }));
+});
+addEventListener("quorvast-end", ({ detail }) => Object.assign(seen, detail, { done: true }));"""
+FIRST_PROMPT = "return window.quorvastSeen?.firstPromptMs != null"
+# The sentence the page shows when its program cannot load or stopped.
+FAILURE = "return document.querySelector('#screen .failure, #outcome .failure')?.textContent ?? null"
 CONTROLS = "return ['line', 'enter', 'end-input'].map(id => document.getElementById(id).disabled)"
 PANE = "return document.getElementById('screen').textContent"
 # The program's bytes, one character each (Latin-1), so that megabytes of them come back fast.
-OUTPUT = ("const o = window.quorvastRun.output; let s = '';"
-          "for (let i = 0; i < o.length; i += 8192) s += String.fromCharCode(...o.bytes.subarray(i, Math.min(i + 8192, o.length)));"
+OUTPUT = ("let s = ''; for (const o of window.quorvastSeen.output)"
+          "  for (let i = 0; i < o.length; i += 8192) s += String.fromCharCode(...o.subarray(i, i + 8192));"
           "return s;")
 
 
@@ -75,6 +97,7 @@ class Browser:
             chrome.add_experimental_option("prefs", {"profile.managed_default_content_settings.javascript": 2})
         self.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=chrome)
         self.wait = WebDriverWait(self.driver, timeout)
+        self.cdp("Page.addScriptToEvaluateOnNewDocument", source=SEEN)
         self.axe_file, self.problems, self.scratch = axe_file, [], tempfile.mkdtemp()
 
     def close(self):
@@ -129,7 +152,7 @@ class Browser:
         try:
             self.until(FIRST_PROMPT)
         except TimeoutException:
-            return shown.split()[-1], "none (%s)" % self.js("return window.quorvastFailure")
+            return shown.split()[-1], "none (%s)" % self.js(FAILURE)
         return shown.split()[-1], re.search(rb"Quorvast (\S+) is free software", self.output())[1].decode()
 
     def announced(self, what):

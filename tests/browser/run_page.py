@@ -49,8 +49,8 @@ OPTIONS = (
     ("--end-button", None, "the input ended with the End input button: one tap must not end it, the second must"),
     ("--kept", ("502", "404-wasm"), "after a first visit (answers marked no-cache), the server fails (every answer, "
                                     "or the program's file), and the session runs from the kept release"),
-    ("--break", ("no-wasm", "bad-wasm", "no-network", "no-webassembly", "file"),
-     "no session: prints the page's sentence when its program cannot load (load_failures)"),
+    ("--break", ("no-wasm", "bad-wasm", "no-network", "no-webassembly", "file", "trap"),
+     "no session: prints the page's sentence when its program cannot load or traps (load_failures)"),
     ("--no-javascript", None, "no session: the page without JavaScript (load_failures)"),
     ("--site", None, "no session: PAGE_DIR is the web site (make site), crawled at 360 px (site_mode)"),
     ("--release", "DIR", "no session: the next release, in DIR, replaces this one on the server (release_mode)"),

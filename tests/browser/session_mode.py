@@ -17,7 +17,7 @@ def type_session(b, args, lines, last):
     """Types the input a line at a time, or pastes its whole lines at once;
     ends the input with Ctrl-D, or the End input button, tapped twice."""
     field, driver = b.driver.find_element(By.ID, "line"), b.driver
-    done = lambda: b.js("return window.quorvastRun.done")  # noqa: E731
+    done = lambda: b.js("return window.quorvastSeen.done")  # noqa: E731
     ctrl_d = lambda: ActionChains(driver).key_down(Keys.CONTROL).send_keys("d").key_up(Keys.CONTROL).perform()  # noqa: E731
     if args.paste:
         b.js("const data = new DataTransfer(); data.setData('text/plain', arguments[1]);"
@@ -76,19 +76,33 @@ def first_load(b, args):
         offline_reload(b)
     if not args.slow:
         b.until(FIRST_PROMPT)
-    elif b.js("return window.quorvastRun.output.length"):
+    elif b.js("return window.quorvastSeen.length"):
         b.problems.append("the program had started before the first line was sent")
+
+
+# The best estimate's line as laid out: its first character left of its
+# last, as a terminal shows text in logical order whatever the name holds
+# (a right-to-left override in it must not reverse the figures).
+LOGICAL_ORDER = """const walker = document.createTreeWalker(document.getElementById('screen'), NodeFilter.SHOW_TEXT);
+const left = (node, i) => { const r = document.createRange(); r.setStart(node, i); r.setEnd(node, i + 1);
+                            return r.getBoundingClientRect().left; };
+for (let node; (node = walker.nextNode());) {
+  if (node.data.includes('estimate (km): ')) return left(node, 1) < left(node, node.data.length - 2);
+}
+return true;"""
 
 
 def check_outcome(b, lines, last):
     """The status region gives the exit status and any note on a decimal
     comma; the input is disabled and Run again focused."""
     outcome = b.js("return document.querySelector('[role=status]')?.innerText ?? ''")
-    if "exit status %d" % b.js("return window.quorvastRun.status") not in outcome:
+    if "exit status %d" % b.js("return window.quorvastSeen.status") not in outcome:
         b.problems.append("the status region does not give the exit status")
     comma = re.match(r"\s*([+-]?\d+),(\d+)\s*$", (lines + [last, ""])[1])  # at the H prompt
     if comma and ("read as %s" % comma[1] not in outcome or "%s.%s" % comma.groups() not in outcome):
         b.problems.append("no note on the decimal comma: %r" % outcome)
+    if not b.js(LOGICAL_ORDER):
+        b.problems.append("the pane reorders the best estimate's line: not in logical order")
     b.axe("after the end")
     if b.js(CONTROLS) != [True] * 3 or b.driver.switch_to.active_element.get_attribute("id") != "again":
         b.problems.append("after the end, the input is not disabled or Run again has not the focus")
@@ -143,7 +157,7 @@ def session(b, args, data):
         if b.js(PANE) != pane:
             b.problems.append("lines sent while loading show otherwise than lines typed later")
     check_outcome(b, lines, last)
-    complaint, exit_status, first_prompt_ms = b.js("const r = window.quorvastRun; "
+    complaint, exit_status, first_prompt_ms = b.js("const r = window.quorvastSeen; "
                                                    "return [r.complaint, r.status, r.firstPromptMs];")
     sys.stdout.buffer.write(b.output())
     if complaint:
