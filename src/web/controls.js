@@ -3,8 +3,17 @@
 // ends the input; a paste of several lines sends each whole line; the End
 // input button asks for a second tap.
 
+// A paste of many lines is sent this many lines a task, so that the tab
+// answers in between; what is typed or ended meanwhile waits its turn.
+const PASTE_SLICE = 5000;
+let turn = Promise.resolve();
+const inTurn = (action) => { turn = turn.then(action); };
+const nextTask = () => new Promise((resolve) => setTimeout(resolve));
+
 // `send(text, withNewline)` and `endInput()` act on the current run.
-export function wireControls({ form, line, endButton }, { send, endInput }) {
+export function wireControls({ form, line, endButton }, actions) {
+  const send = (text, withNewline) => inTurn(() => actions.send(text, withNewline));
+  const endInput = () => inTurn(actions.endInput);
   form.addEventListener("submit", (event) => {
     event.preventDefault();
     send(line.value, true);
@@ -29,7 +38,12 @@ export function wireControls({ form, line, endButton }, { send, endInput }) {
     event.preventDefault();
     const lines = (line.value.slice(0, line.selectionStart) + text).split(/\r\n|\r|\n/);
     line.value = lines.pop() + line.value.slice(line.selectionEnd);
-    for (const piece of lines) send(piece, true);
+    for (let from = 0; from < lines.length; from += PASTE_SLICE) {
+      inTurn(() => {
+        for (const piece of lines.slice(from, from + PASTE_SLICE)) actions.send(piece, true);
+        return from + PASTE_SLICE < lines.length ? nextTask() : undefined;
+      });
+    }
   });
   armEndButton(endButton, () => {
     if (line.value !== "") send(line.value, false);

@@ -25,7 +25,6 @@ const controls = { form: byId("typing"), line: byId("line"), endButton: byId("en
 const pane = new Pane(byId("screen"), () => controls.line.scrollIntoView({ block: "nearest" }),
                       (summary) => { byId("flood").textContent = summary; });
 const pageRelease = byId("version").textContent.split(" ").pop();
-const encoder = new TextEncoder();
 const tell = (type, detail) => window.dispatchEvent(new CustomEvent("quorvast-" + type, { detail }));
 let run = null;  // the current run: { input, decoder, awaited, done, untold }, from the start
 
@@ -57,7 +56,7 @@ const ECHOED_AHEAD = 100;
 function send(text, withNewline) {
   if (!run || run.done) return;  // no run when the page cannot run one
   const typed = withNewline ? text + "\n" : text;
-  const line = { bytes: encoder.encode(typed), typed, text, echo: null };
+  const line = { typed, text, echo: null };
   if (run.input.waitingLines < ECHOED_AHEAD) pane.write(line.echo = pane.echo(typed));
   run.input.send(line);
 }

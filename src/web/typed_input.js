@@ -5,6 +5,7 @@
 // few milliseconds at a time, so that the tab paints and answers in between.
 
 const SLICE_MS = 8;
+const encoder = new TextEncoder();
 export const NOTHING_YET = -2;  // as web_page.cpp names it
 
 // Resolves in a task of its own: setTimeout would do, but a chain of them
@@ -22,7 +23,11 @@ export class TypedInput {
   // `pausing(idle)` whenever it pauses, between slices or (idle) waiting
   // with every sent line read.
   constructor({ firstByte, pausing }) {
-    this.lines = [];  // each { bytes, read, ...what the sender added }
+    // Each { typed, bytes, read, ...what the sender added }, from `first`
+    // on: a paste of 100,000 lines is read without shifting the array each
+    // time, and each line is encoded only when the program reaches it.
+    this.lines = [];
+    this.first = 0;
     this.ended = false;
     this.wake = null;
     this.sliceEnd = 0;
@@ -31,12 +36,15 @@ export class TypedInput {
     this.pausing = pausing;
   }
 
-  get waitingLines() { return this.lines.length; }
+  get waitingLines() { return this.lines.length - this.first; }
 
-  // Sends a line's bytes; `line` may carry more for firstByte.
+  // Sends the text `line.typed`; the object, which may carry more for
+  // firstByte, becomes the input's.
   send(line) {
-    if (this.ended || line.bytes.length === 0) return;
-    this.lines.push({ ...line, read: 0 });
+    if (this.ended || line.typed === "") return;
+    line.bytes = null;
+    line.read = 0;
+    this.lines.push(line);
     this.wakeUp();
   }
 
@@ -49,16 +57,27 @@ export class TypedInput {
   // waits or while the program rests between slices. The clock is read
   // once every 256 bytes, not for each.
   take() {
-    const line = this.lines[0];
+    const line = this.lines[this.first];
     if (!line) return this.ended ? -1 : NOTHING_YET;
     if (line.read % 256 === 0 && performance.now() > this.sliceEnd) {
       this.resting = true;
       return NOTHING_YET;
     }
-    if (line.read === 0) this.firstByte(line);
+    if (line.read === 0) {
+      line.bytes = encoder.encode(line.typed);
+      this.firstByte(line);
+    }
     const byte = line.bytes[line.read++];
-    if (line.read === line.bytes.length) this.lines.shift();
+    if (line.read === line.bytes.length) this.dropFirst();
     return byte;
+  }
+
+  dropFirst() {
+    this.lines[this.first++] = undefined;
+    if (this.first * 2 > this.lines.length) {  // the array's read half goes, now and then
+      this.lines = this.lines.slice(this.first);
+      this.first = 0;
+    }
   }
 
   // Resolves when there is something to read: at the next task after a
@@ -72,10 +91,12 @@ export class TypedInput {
     return new Promise((resolve) => { this.wake = resolve; });
   }
 
+  // Resumes the program if it waits: with a fresh slice.
   wakeUp() {
     const resolve = this.wake;
+    if (!resolve) return;
     this.wake = null;
     this.sliceEnd = performance.now() + SLICE_MS;
-    if (resolve) resolve();
+    resolve();
   }
 }
