@@ -6,10 +6,11 @@ guide. Each is a Jinja2 template of packaging/site/ (autoescaped) or a
 converted document, inside one frame of navigation and footer."""
 import html
 import os
+import re
 
 import jinja2
 
-from markdown_page import body, page
+from markdown_page import POLICY, body, page
 from site_tools import FACTS, KEY, PLATFORMS, VERSION, grouped, is_signed, kind_of, run
 
 PAGES = (("index.html", "Quorvast"), ("download.html", "Download"), ("install.html", "Install"),
@@ -30,6 +31,33 @@ def write_pages(site, dist, sums, earlier, apt):
                 "development.html": markdown_file("doc/development.md")}
     for name, title in PAGES:
         write(site, name, title, contents[name])
+    write_headers(site)
+
+
+def merged_policy(*policies):
+    """One Content-Security-Policy that allows what each of `policies` does."""
+    directives = {}
+    for policy in policies:
+        for name, *sources in (part.split() for part in policy.split(";") if part.strip()):
+            directives.setdefault(name, [])
+            directives[name] += [source for source in sources if source not in directives[name]]
+    return "; ".join(" ".join([name] + ([s for s in sources if s != "'none'"] or ["'none'"]))
+                     for name, sources in directives.items())
+
+
+def write_headers(site):
+    """Header rules for common static hosts (Netlify and Cloudflare Pages
+    read _headers, Apache .htaccess): no other site may frame a page, and
+    one policy allows what any page of the site needs; each page's own
+    policy, in its <meta>, is the stricter one."""
+    page_policy = re.search(r'Content-Security-Policy"\s+content="([^"]+)"',
+                            open(os.path.join(site, "try", "index.html"), encoding="utf-8").read())[1]
+    policy = merged_policy(page_policy, POLICY) + "; frame-ancestors 'none'"
+    headers = (("Content-Security-Policy", policy), ("X-Frame-Options", "DENY"), ("X-Content-Type-Options", "nosniff"))
+    with open(os.path.join(site, "_headers"), "w", encoding="utf-8") as out:
+        out.write("/*\n" + "".join("  %s: %s\n" % header for header in headers))
+    with open(os.path.join(site, ".htaccess"), "w", encoding="utf-8") as out:
+        out.write("".join('Header always set %s "%s"\n' % header for header in headers))
 
 
 def downloads(dist, sums, earlier):

@@ -1,5 +1,6 @@
 """The web site (make site) as a visitor on a phone finds it: every link and
-image leads inside it, every page converts whole and links home, the
+image leads inside it, every page converts whole, links home and has a
+Content-Security-Policy, the hosts' header rules forbid framing, the
 download page lists the release as SHA256SUMS has it, and the winget
 manifests follow their schemas and name the .msi."""
 import glob
@@ -25,6 +26,8 @@ def page_findings(b, path, homes):
     found = ["%s shows Markdown left unconverted: %s" % (path, line.strip()) for line in b.js(UNCONVERTED)
              if re.match(r"\s*(#{2,} |\|.*\|\s*$)", line) or re.search(r"\*\*\S", line)]
     found += [] if set(homes) & set(targets) else ["%s links no home page" % path]
+    found += [] if b.js("return !!document.querySelector('meta[http-equiv=Content-Security-Policy]')") else [
+        "%s has no Content-Security-Policy" % path]
     found += ["%s scrolls sideways at 360 px" % path] if b.js(
         "return document.documentElement.scrollWidth > innerWidth") else []
     return [target[len(b.url):] for target in targets if target.startswith(b.url)], ids, found
@@ -87,4 +90,6 @@ def site(b):
     if sorted(listed) != sorted(line.split("  ")[1] for line in sums.splitlines()) or \
             b.js("return document.getElementById('sums').textContent") != sums:
         found.append("the download page's files and sums are not those of SHA256SUMS")
+    found += ["%s does not forbid framing" % name for name in ("_headers", ".htaccess")
+              if "frame-ancestors 'none'" not in open(os.path.join(b.page_dir, name)).read()]
     return found + winget_problems(b.page_dir) + b.problems
