@@ -2,7 +2,8 @@
 gets it whole by the second load, and no load ever mixes the two releases
 unless the page says so, whatever the caching headers, a tab held or
 loading slowly meanwhile, a damaged download, pages opened during the
-install, full storage or a second copy on the same site."""
+install, full storage, caches evicted, room for one release or a second
+copy on the same site."""
 import os
 import re
 import shutil
@@ -135,10 +136,7 @@ def navigations_during_install(b, r):
     b.driver.execute_async_script(OPENED_EVERY_100_MS)
     b.driver.switch_to.window(b.driver.current_window_handle)  # in front again, where frames are painted
     Server.delay = 0
-    try:
-        b.wait.until(lambda driver: driver.execute_async_script(NEWER_KEPT, r.newer))
-    except TimeoutException:
-        b.problems.append("pages opened during the install: the next release is not kept")
+    kept(b, r.newer, "pages opened during the install")
     offline(b, site)
     expect(b, "offline, after pages opened during the install", b.load(url), r.newer)
 
@@ -163,6 +161,32 @@ def storage_full(b, r):
         b.until("return document.getElementById('offline').textContent.includes('not work offline')", 20)
     except TimeoutException:
         b.problems.append("a first visit with 20 kB of storage: nothing says it will not work offline")
+    site.shutdown()
+
+
+def kept(b, release, what):
+    """Waits until the worker has kept `release` and settled."""
+    try:
+        b.wait.until(lambda driver: driver.execute_async_script(NEWER_KEPT, release))
+    except TimeoutException:
+        b.problems.append("%s: release %s is not kept" % (what, release))
+
+
+def evicted_or_cramped(b, r):
+    """The browser evicts the caches and keeps the worker: a reload runs and
+    the release is kept again. Then room for one release only: the next
+    one replaces the kept one rather than leaving the visitor on it."""
+    site, url = visited(b, r.aged, "")
+    b.driver.execute_async_script("caches.keys().then((names) => Promise.all(names.map((name) => "
+                                  "caches.delete(name)))).then(arguments[0])")
+    expect(b, "caches evicted, a reload", b.load(url), r.old)
+    kept(b, r.old, "caches evicted")
+    size = sum(os.path.getsize(os.path.join(r.aged, name)) for name in os.listdir(r.aged))
+    b.cdp("Storage.overrideQuotaForOrigin", origin=url.rstrip("/"), quotaSize=size * 3 // 2)
+    Server.folder = r.next_dir
+    b.load(url)
+    kept(b, r.newer, "room for one release")
+    expect(b, "room for one release, the load after", b.load(url), r.newer)
     site.shutdown()
 
 
@@ -196,7 +220,7 @@ def release(b, next_dir):
     updates(b, r)
     for kept in (True, False):
         held_tab(b, r, kept)
-    for scenario in (damaged_downloads, navigations_during_install, storage_full, two_copies):
+    for scenario in (damaged_downloads, navigations_during_install, storage_full, evicted_or_cramped, two_copies):
         scenario(b, r)
     b.problems.extend("an empty cache: %s" % name for name in b.driver.execute_async_script(EMPTY_CACHES))
     return b.problems
