@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """Turns a Markdown document (the README, the development guide) into an HTML
-page with Debian's python3-markdown, its links and images pointed where the
-page's folder has them. The web page's folder and the site both use it.
+page with cmark-gfm, the CommonMark and GitHub-flavoured renderer the
+repository's host uses, so that a file shows the same there and here; its
+headings get ids as the host makes them, and its links and images point
+where the page's folder has them. The web page's folder and the site both use it.
 
 usage: markdown_page.py [--home URL] INPUT OUTPUT TITLE [STYLESHEET] [FROM=TO ...]
 --home puts a link to the project's home page above the document; FROM=TO
@@ -9,12 +11,12 @@ sends a link or image from FROM to TO; an empty TO drops an image (and
 makes a link plain text).
 """
 import base64
+import collections
 import hashlib
 import html
 import re
+import subprocess
 import sys
-
-import markdown
 
 READABLE = ("body { max-width: 46rem; margin: 0 auto; padding: 0.5rem 1rem; font-family: system-ui, sans-serif; "
             "line-height: 1.5; color: #222; background: #fff; } img { max-width: 100%; height: auto; } "
@@ -22,9 +24,26 @@ READABLE = ("body { max-width: 46rem; margin: 0 auto; padding: 0.5rem 1rem; font
             "th, td { border: 1px solid #bbb; padding: 0.2rem 0.4rem; text-align: left; } a { color: #0645ad; }")
 
 
+def with_ids(fragment):
+    """Headings with ids as the repository's host makes them: the text in
+    lower case, without punctuation, spaces as hyphens, a repeated one
+    numbered from -1."""
+    seen = collections.Counter()
+
+    def anchor(match):
+        text = html.unescape(re.sub(r"<[^>]+>", "", match[2])).strip().lower()
+        slug = re.sub(r"[^\w\- ]", "", text).replace(" ", "-")
+        seen[slug] += 1
+        slug += "-%d" % (seen[slug] - 1) if seen[slug] > 1 else ""
+        return '<h%s id="%s">%s</h%s>' % (match[1], html.escape(slug), match[2], match[1])
+    return re.sub(r"<h([1-6])>(.*?)</h\1>", anchor, fragment)
+
+
 def body(text, links):
-    """The document's HTML, headings with ids for the links within it."""
-    fragment = markdown.markdown(text, extensions=["tables", "fenced_code", "toc"], output_format="html")
+    """The document's HTML, headings with ids for the links within it. Raw
+    HTML (the README's pictures) is kept: these are the project's own files."""
+    fragment = with_ids(subprocess.run(["cmark-gfm", "--unsafe", "-e", "table", "-e", "autolink", "--to", "html"],
+                                       input=text, capture_output=True, text=True, check=True).stdout)
 
     def point(match):
         attribute, target = match[1], html.unescape(match[2])

@@ -12,7 +12,8 @@ import sys
 from hashlib import sha256
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-# Unconverted Markdown: a heading, a table row, bold, outside code.
+# Unconverted Markdown: a heading, a table row, a list item, a code fence,
+# bold or a link, outside code.
 UNCONVERTED = ("const main = (document.querySelector('main') || document.body).cloneNode(true);"
                "main.querySelectorAll('pre, code').forEach(e => e.remove()); return main.textContent.split('\\n')")
 
@@ -24,7 +25,7 @@ def page_findings(b, path, homes):
     targets = b.js("return [...document.querySelectorAll('a[href], img[src], link[href]')].map(e => e.href || e.src)")
     ids = set(b.js("return [...document.querySelectorAll('[id]')].map(e => e.id)"))
     found = ["%s shows Markdown left unconverted: %s" % (path, line.strip()) for line in b.js(UNCONVERTED)
-             if re.match(r"\s*(#{2,} |\|.*\|\s*$)", line) or re.search(r"\*\*\S", line)]
+             if re.match(r"\s*(#{2,} |\|.*\|\s*$|[-*] \S|```)", line) or re.search(r"\*\*\S|\]\(", line)]
     found += [] if set(homes) & set(targets) else ["%s links no home page" % path]
     found += [] if b.js("return !!document.querySelector('meta[http-equiv=Content-Security-Policy]')") else [
         "%s has no Content-Security-Policy" % path]
