@@ -73,12 +73,13 @@ async function putAll(files) {
 }
 
 // The scope's other releases, which go first when there is room for one
-// release only: the newest one wins. Only when the release would fit in
-// the origin's quota at all, so that an older release is never dropped for
-// a newer one that cannot be kept either.
+// release only: the newest one wins. Releases are of about one size, so
+// dropping the older makes room for the newer unless the origin is over
+// its quota already (or the release is larger than the whole quota); then
+// nothing is dropped, since the newer could not be kept either.
 async function makeRoom(size) {
-  const { quota } = await navigator.storage.estimate();
-  if (!(size < quota)) return false;
+  const { usage, quota } = await navigator.storage.estimate();
+  if (!(usage < quota && size < quota)) return false;
   for (const name of await caches.keys()) if (name.startsWith(PREFIX) && name !== CACHE) await caches.delete(name);
   return true;
 }
@@ -160,7 +161,14 @@ async function dropEarlierNaming(open) {
   if ([...open].every((id) => noted.has(id))) await Promise.all(earlier.map((name) => caches.delete(name)));
 }
 
-const cleanUp = () => serially(dropUnusedReleases).catch(() => {});
+// A clean-up asked for while one waits in the queue is that one: pages
+// opened ten a second must not queue fifty clean-ups, each going through
+// every tab's note, and keep the next worker from taking over meanwhile.
+let cleanUpWaiting = null;
+const cleanUp = () => cleanUpWaiting ??= serially(() => {
+  cleanUpWaiting = null;
+  return dropUnusedReleases();
+}).catch(() => {});
 
 self.addEventListener("activate", (event) => {
   event.waitUntil(cleanUp().then(() => self.clients.claim()));

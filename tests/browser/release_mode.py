@@ -11,6 +11,7 @@ import time
 from types import SimpleNamespace
 
 from selenium.common.exceptions import TimeoutException
+from selenium.webdriver.support.ui import WebDriverWait
 
 from page_browser import Server, serve
 
@@ -22,8 +23,10 @@ window.fetch = (request, ...rest) => String(request).endsWith("quorvast.wasm")
 EMPTY_CACHES = ("caches.keys().then((names) => Promise.all(names.map((name) => caches.open(name)"
                 ".then((cache) => cache.keys()).then((kept) => kept.length ? [] : [name]))))"
                 ".then((empty) => arguments[0](empty.flat()))")
+# Kept: installed whole (it may still wait: the browser lets the worker it
+# replaces finish its work first, as long as that takes).
 NEWER_KEPT = ("const [release, done] = arguments; navigator.serviceWorker.getRegistration().then((r) => caches.keys()"
-              ".then((names) => done(!r.installing && !r.waiting && names.some((n) => n.includes(' ' + release + '-')))))")
+              ".then((names) => done(!r.installing && names.some((n) => n.includes(' ' + release + '-')))))")
 EARLIER_NAMING = "caches.open('quorvast-1.0.0-0123456789ab').then((c) => c.put('index.html', new Response('')))" \
                  ".then(arguments[0])"
 CACHES = "caches.keys().then(arguments[0])"
@@ -165,9 +168,10 @@ def storage_full(b, r):
 
 
 def kept(b, release, what):
-    """Waits until the worker has kept `release` and settled."""
+    """Waits until the worker has kept `release` and settled: a minute, as an
+    install slowed down on purpose takes long on a loaded machine."""
     try:
-        b.wait.until(lambda driver: driver.execute_async_script(NEWER_KEPT, release))
+        WebDriverWait(b.driver, 60).until(lambda driver: driver.execute_async_script(NEWER_KEPT, release))
     except TimeoutException:
         b.problems.append("%s: release %s is not kept" % (what, release))
 
@@ -181,8 +185,8 @@ def evicted_or_cramped(b, r):
                                   "caches.delete(name)))).then(arguments[0])")
     expect(b, "caches evicted, a reload", b.load(url), r.old)
     kept(b, r.old, "caches evicted")
-    size = sum(os.path.getsize(os.path.join(r.aged, name)) for name in os.listdir(r.aged))
-    b.cdp("Storage.overrideQuotaForOrigin", origin=url.rstrip("/"), quotaSize=size * 3 // 2)
+    usage = b.driver.execute_async_script("navigator.storage.estimate().then((e) => arguments[0](e.usage))")
+    b.cdp("Storage.overrideQuotaForOrigin", origin=url.rstrip("/"), quotaSize=usage * 3 // 2)
     Server.folder = r.next_dir
     b.load(url)
     kept(b, r.newer, "room for one release")
