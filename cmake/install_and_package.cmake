@@ -30,7 +30,12 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXE
     WORLD_READ WORLD_EXECUTE)
 install(TARGETS quorvast RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
 install(FILES ${compressed_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT program)
-install(FILES ${PROJECT_BINARY_DIR}/README.md ${compressed_changelog} DESTINATION ${doc_dir} COMPONENT program)
+# An install has no LICENSE beside its README (the package carries the
+# text as its copyright file): the installed README links the site's copy.
+file(READ ${PROJECT_BINARY_DIR}/README.md installed_readme)
+string(REPLACE "](LICENSE)" "](${QUORVAST_HOMEPAGE}LICENSE.txt)" installed_readme "${installed_readme}")
+write_if_changed(${PROJECT_BINARY_DIR}/installed/README.md "${installed_readme}")
+install(FILES ${PROJECT_BINARY_DIR}/installed/README.md ${compressed_changelog} DESTINATION ${doc_dir} COMPONENT program)
 # The README shows the icon and the diameter picture, and links the
 # development guide; they go beside it so its links hold.
 install(FILES resources/quorvast-32.png

@@ -128,7 +128,7 @@ case $platform in
     next_release() {
       mkdir "$work/next" && (cd "$here/.." && git ls-files -z --cached --others --exclude-standard |
         tar --null -T - -cf -) | tar -C "$work/next" -xf - && cd "$work/next" &&
-        perl -pi -e 's/^(project\(quorvast VERSION \d+\.\d+\.)(\d+)/$1 . ($2 + 1)/e' CMakeLists.txt &&
+        packaging/raise_version.sh . &&
         perl -pi -e 's/Asteroid size estimates from/Asteroid size estimated from/' src/dialogue/console_dialogue.cpp &&
         { cmake --preset wasm && cmake --build --preset wasm; } >"$work/next.log" 2>&1 &&
         "${runner[@]}" "$exe" --release "$work/next/build/wasm/page" </dev/null
