@@ -5,7 +5,12 @@ include(GNUInstallDirs)
 configure_file(doc/quorvast.1.in ${PROJECT_BINARY_DIR}/quorvast.1 @ONLY)
 fill_in_identity(${PROJECT_SOURCE_DIR}/README.md ${PROJECT_BINARY_DIR}/README.md)
 fill_in_identity(${PROJECT_SOURCE_DIR}/doc/copyright ${PROJECT_BINARY_DIR}/copyright)
-fill_in_identity(${PROJECT_SOURCE_DIR}/doc/changelog ${PROJECT_BINARY_DIR}/changelog)
+# Debian's changelog, made from the users' CHANGELOG.md.
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/changelog
+  COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/packaging/debian_changelog.py ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+          ${PROJECT_BINARY_DIR}/changelog "Quorvast authors <${QUORVAST_CONTACT}>"
+  DEPENDS CHANGELOG.md packaging/debian_changelog.py
+  COMMENT "Writing Debian's changelog" VERBATIM)
 # What the Windows zip and installer ship as README.txt.
 configure_file(doc/windows-readme.txt ${PROJECT_BINARY_DIR}/README.txt @ONLY)
 
@@ -30,10 +35,18 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXE
     WORLD_READ WORLD_EXECUTE)
 install(TARGETS quorvast RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
 install(FILES ${compressed_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT program)
-# An install has no LICENSE beside its README (the package carries the
-# text as its copyright file): the installed README links the site's copy.
+# The site shows the security policy and the contributors' guide too.
+fill_in_identity(${PROJECT_SOURCE_DIR}/SECURITY.md ${PROJECT_BINARY_DIR}/SECURITY.md)
+fill_in_identity(${PROJECT_SOURCE_DIR}/CONTRIBUTING.md ${PROJECT_BINARY_DIR}/CONTRIBUTING.md)
+# An install has none of the files the README links beside it (the package
+# carries the licence as its copyright file): the installed README links
+# the site's copies.
 file(READ ${PROJECT_BINARY_DIR}/README.md installed_readme)
-string(REPLACE "](LICENSE)" "](${QUORVAST_HOMEPAGE}LICENSE.txt)" installed_readme "${installed_readme}")
+foreach(pair LICENSE=LICENSE.txt SECURITY.md=security.html CONTRIBUTING.md=contributing.html
+        CHANGELOG.md=changelog.txt)
+  string(REGEX MATCH "^(.*)=(.*)$" _ ${pair})
+  string(REPLACE "](${CMAKE_MATCH_1})" "](${QUORVAST_HOMEPAGE}${CMAKE_MATCH_2})" installed_readme "${installed_readme}")
+endforeach()
 write_if_changed(${PROJECT_BINARY_DIR}/installed/README.md "${installed_readme}")
 install(FILES ${PROJECT_BINARY_DIR}/installed/README.md ${compressed_changelog} DESTINATION ${doc_dir} COMPONENT program)
 # The README shows the icon and the diameter picture, and links the

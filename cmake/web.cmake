@@ -39,7 +39,8 @@ add_custom_command(OUTPUT ${page_dir}/README.html
   COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/packaging/markdown_page.py --home ${QUORVAST_HOMEPAGE} ${PROJECT_BINARY_DIR}/README.md
           ${page_dir}/README.html "Quorvast: README" resources/quorvast-32.png=icon-192.png
           doc/diameters.svg=diameters.svg LICENSE=LICENSE.txt
-          doc/development.md=${QUORVAST_HOMEPAGE}development.html
+          doc/development.md=${QUORVAST_HOMEPAGE}development.html SECURITY.md=${QUORVAST_HOMEPAGE}security.html
+          CONTRIBUTING.md=${QUORVAST_HOMEPAGE}contributing.html CHANGELOG.md=${QUORVAST_HOMEPAGE}changelog.txt
   DEPENDS ${PROJECT_BINARY_DIR}/README.md packaging/markdown_page.py
   COMMENT "Writing the page's README")
 

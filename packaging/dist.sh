@@ -103,8 +103,8 @@ if [ "${1:-}" = --check ]; then
 fi
 
 source build/release.env  # version, homepage, signing_key, ...
-head -n 1 doc/changelog | grep -qF "quorvast ($version) " ||
-  refuse "doc/changelog's top entry is not $version: add this release's entry first"
+grep -m 1 '^## ' CHANGELOG.md | grep -qF "## $version (" ||
+  refuse "CHANGELOG.md's newest release is not $version: add this release's entry first"
 if grep -q 'example\.org' build/release.env; then
   echo "warning: identity.conf still names placeholder addresses (example.org); set them before publishing" >&2
 fi

@@ -41,7 +41,7 @@ from site_winget import winget_manifests
 
 STATIC = (("packaging/site.css", "site.css"), ("doc/diameters.svg", "diameters.svg"),
           ("doc/diameters.svg", "doc/diameters.svg"), ("LICENSE", "LICENSE.txt"),
-          ("build/release/changelog", "changelog.txt"), ("resources/favicon.ico", "favicon.ico"),
+          ("CHANGELOG.md", "changelog.txt"), ("resources/favicon.ico", "favicon.ico"),
           ("resources/quorvast-32.png", "resources/quorvast-32.png"))
 
 

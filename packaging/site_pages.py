@@ -17,7 +17,10 @@ PAGES = (("index.html", "Quorvast"), ("download.html", "Download"), ("install.ht
          ("manual.html", "Manual"), ("readme.html", "README"), ("development.html", "Development"))
 # The README's and the guide's links, as the site has them.
 LINKS = {"doc/development.md": "development.html", "../README.md": "readme.html", "LICENSE": "LICENSE.txt",
-         "README.md": "readme.html"}
+         "README.md": "readme.html", "SECURITY.md": "security.html", "CONTRIBUTING.md": "contributing.html",
+         "CHANGELOG.md": "changelog.txt"}
+# Pages the README links that the navigation leaves out.
+LINKED = (("security.html", "Security"), ("contributing.html", "Contributing"))
 TEMPLATES = jinja2.Environment(loader=jinja2.FileSystemLoader(os.path.join(os.path.dirname(__file__), "site")),
                                autoescape=True, trim_blocks=True, lstrip_blocks=True, keep_trailing_newline=True)
 
@@ -28,8 +31,10 @@ def write_pages(site, dist, sums, earlier, apt):
                                                                               home=FACTS["homepage"]),
                 "manual.html": run("mandoc", "-Thtml", "-Ofragment", "build/release/quorvast.1"),
                 "readme.html": markdown_file("build/release/README.md"),
-                "development.html": markdown_file("doc/development.md")}
-    for name, title in PAGES:
+                "development.html": markdown_file("doc/development.md"),
+                "security.html": markdown_file("build/release/SECURITY.md"),
+                "contributing.html": markdown_file("build/release/CONTRIBUTING.md")}
+    for name, title in PAGES + LINKED:
         write(site, name, title, contents[name])
     write_headers(site)
 

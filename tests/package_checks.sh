@@ -29,7 +29,7 @@ share/doc/quorvast/resources/quorvast-32.png share/man/man1/quorvast.1.gz"
 check "installs exactly: $installed" bash -c "[ \"\$(cd '$prefix' && find . -type f | sed 's|^./||' | sort | xargs)\" = '$(echo $installed)' ]"
 check "the installed README's images are installed" bash -c "cd '$prefix/share/doc/quorvast' &&
   grep -o 'src=\"[^\"]*\"' README.md | cut -d'\"' -f2 | xargs ls"
-check "changelog's top entry is version $version" bash -c "head -n 1 doc/changelog | grep -qF 'quorvast ($version)'"
+check "changelog's top entry is version $version" bash -c "head -n 1 build/release/changelog | grep -qF 'quorvast ($version)'"
 check "installed program runs" bash -c "printf 'Vesta\n10\nq\n' | '$prefix/bin/quorvast' | grep -q '(meter): 34315'"
 # The footer names the release (.Os Quorvast X), which mandoc's lint always
 # notes as a matter of style; nothing else may be said.

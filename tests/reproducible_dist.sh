@@ -142,7 +142,7 @@ echo "timestamped by a local RFC 3161 server; $(grep '^rebuild-check:' "$work/re
 gpg --batch --quiet --quick-set-expire "$fingerprint" 2y
 next=$work/next
 git clone -q "$publisher" "$next" && "$source/packaging/raise_version.sh" "$next" &&
-  sed -i "1i quorvast ($(sed -n 's/^project(quorvast VERSION \([0-9.]*\).*/\1/p' "$next/CMakeLists.txt")) stable; urgency=medium\n\n  * The next release.\n\n -- Check <check@quorvast.invalid>  Tue, 08 Dec 2026 12:00:00 +0000\n" "$next/doc/changelog" &&
+  perl -0pi -e "s/^## /## $(sed -n 's/^project(quorvast VERSION \([0-9.]*\).*/\1/p' "$next/CMakeLists.txt") (2026-12-08)\n\n- The next release.\n\n## /m" "$next/CHANGELOG.md" &&
   git -C "$next" -c user.name=check -c user.email=check@quorvast.invalid commit -qam "the next release" &&
   make -C "$next" dist site "${token_key[@]}" PREVIOUS_SITE="$published" >"$work/next.log" 2>&1 || { cat "$work/next.log"; exit 1; }
 (cd "$next/build/site/download" && sha256sum --quiet -c "$published/download/SHA256SUMS") || fail "the next site lost a file of the first"
