@@ -148,7 +148,8 @@ while IFS=$'\t' read -r -u 3 platform triple debian _; do
   build=build/linux-$platform name=quorvast-$version-linux-$platform
   [ "$triple" != - ] || build=build/release
   mkdir -p "$stage/$name/resources" "$stage/$name/doc"
-  cp "$build/quorvast" "$build/quorvast.1" "$build/README.md" LICENSE "$stage/$name/"
+  cp "$build/quorvast" "$build/quorvast.1" LICENSE "$stage/$name/"
+  cp "$build/installed/README.md" "$stage/$name/"  # its links to files the tarball lacks go to the site
   cp resources/quorvast-32.png "$stage/$name/resources/"
   cp doc/diameters.svg doc/development.md "$stage/$name/doc/"
   pack_tar "$name" "$out/$name.tar.gz"
