@@ -11,7 +11,13 @@
 // - One release a tab: a page's load notes, in its release's cache, which
 //   tab it is; every later request of that tab is answered from that
 //   release, even after a newer worker took over. An older release's cache
-//   goes once no open tab runs it.
+//   goes once no open tab runs it, and only the active worker drops one,
+//   never while a newer worker installs or waits.
+// - One queue: every cache change runs after the last, and a cache is
+//   checked to be there before it is opened (opening makes one again).
+// - Offline where it can be: a release the browser evicted is kept again;
+//   with room for one release, the newest wins; when none can be kept, the
+//   scope's pages are told, once.
 "use strict";
 
 // A worker script cut short in transit must never install: the last line
