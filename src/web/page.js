@@ -54,7 +54,7 @@ function failToLoad(sentence, detail) {
 // program (a paste of thousands), a line's echo is made only when it is read.
 const ECHOED_AHEAD = 100;
 function send(text, withNewline) {
-  if (!run || run.done) return;  // no run when the page cannot run one
+  if (!run || run.done || run.input.ended) return;  // no run when the page cannot run one
   const typed = withNewline ? text + "\n" : text;
   const line = { typed, text, echo: null };
   if (run.input.waitingLines < ECHOED_AHEAD) pane.write(line.echo = pane.echo(typed));
