@@ -2,13 +2,13 @@
 // line with its newline; Ctrl-D sends it without one, or on an empty line
 // ends the input; a paste of several lines sends each whole line; the End
 // input button asks for a second tap.
+import { nextTask } from "./typed_input.js";
 
 // A paste of many lines is sent this many lines a task, so that the tab
 // answers in between; what is typed or ended meanwhile waits its turn.
 const PASTE_SLICE = 5000;
 let turn = Promise.resolve();
 const inTurn = (action) => { turn = turn.then(action); };
-const nextTask = () => new Promise((resolve) => setTimeout(resolve));
 
 // `send(text, withNewline)` and `endInput()` act on the current run.
 export function wireControls({ form, line, endButton }, actions) {

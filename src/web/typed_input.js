@@ -9,11 +9,11 @@ const encoder = new TextEncoder();
 export const NOTHING_YET = -2;  // as web_page.cpp names it
 
 // Resolves in a task of its own: setTimeout would do, but a chain of them
-// waits 4 ms each time.
+// waits 4 ms each time. The controls use it too, between slices of a paste.
 const tasks = new MessageChannel();
 const waitingForTask = [];
 tasks.port1.onmessage = () => waitingForTask.shift()();
-const nextTask = () => new Promise((resolve) => {
+export const nextTask = () => new Promise((resolve) => {
   waitingForTask.push(resolve);
   tasks.port2.postMessage(null);
 });
