@@ -104,11 +104,11 @@ function showRelease(current, release) {
 // The exit status and any complaint go into the status region, which is in
 // the page from the start, so that assistive technology reads them out. The
 // input and its buttons are disabled, so Tab goes from the text to Run again.
-function finish(current, complaint, statusLine) {
+function finish(current, complaint, statusLine, stopped = false) {
   pane.flush();  // the last words are in the pane before the status says the run ended
   current.done = true;
   byId("complaint").textContent = complaint;
-  byId("complaint").classList.toggle("failure", statusLine === "");  // the run stopped instead of ending
+  byId("complaint").classList.toggle("failure", stopped);  // the run stopped instead of ending
   byId("exit-status").textContent = statusLine;
   setControlsEnabled(false);
   byId("ended").hidden = false;
@@ -125,7 +125,7 @@ function showEnd(current, complaint, status) {
 function showStopped(current, sentence, detail) {
   if (current !== run) return;
   console.error("Quorvast: the program stopped: " + detail);
-  finish(current, sentence, "");
+  finish(current, sentence, "", true);
 }
 
 function newRun() {
