@@ -7,7 +7,7 @@ them to a limit (answered and painted within a second, no task over
 import os
 import sys
 
-from page_browser import FIRST_PROMPT
+from page_browser import FIRST_PROMPT, PASTE
 from session_mode import run_again
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "differential"))
@@ -29,8 +29,6 @@ ANSWERED = """
 LONG_TASKS = ("window.longTasks = []; new PerformanceObserver((list) => window.longTasks.push("
               "...list.getEntries().map((task) => task.duration))).observe({ type: 'longtask' })")
 SHOWN_LINES = "return document.getElementById('screen').textContent.split('\\n').length"
-PASTE = ("const data = new DataTransfer(); data.setData('text/plain', arguments[0]); window.quorvastSeen.waiting = false;"
-         "document.getElementById('line').dispatchEvent(new ClipboardEvent('paste', { clipboardData: data }));")
 # After the name and H: 20 pastes of 200,000 x and one of 100,000 short lines.
 PASTES = ["x" * 200000 + "\n"] * 20 + ["x\n" * 100000]
 HEAP_GROWTH_MB = 16  # what the page may hold beyond a fresh page's after PASTES

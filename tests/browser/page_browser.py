@@ -42,6 +42,9 @@ addEventListener("quorvast-end", ({ detail }) => Object.assign(seen, detail, { d
 FIRST_PROMPT = "return window.quorvastSeen?.firstPromptMs != null"
 # The sentence the page shows when its program cannot load or stopped.
 FAILURE = "return document.querySelector('#screen .failure, #outcome .failure')?.textContent ?? null"
+# Pastes arguments[0] into the input field, as a clipboard would.
+PASTE = ("const data = new DataTransfer(); data.setData('text/plain', arguments[0]); window.quorvastSeen.waiting = false;"
+         "document.getElementById('line').dispatchEvent(new ClipboardEvent('paste', { clipboardData: data }));")
 CONTROLS = "return ['line', 'enter', 'end-input'].map(id => document.getElementById(id).disabled)"
 PANE = "return document.getElementById('screen').textContent"
 # The program's bytes, one character each (Latin-1), so that megabytes of them come back fast.

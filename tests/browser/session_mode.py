@@ -10,7 +10,7 @@ from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
-from page_browser import CONTROLS, FIRST_PROMPT, PANE, REQUESTS, Server
+from page_browser import CONTROLS, FIRST_PROMPT, PANE, PASTE, REQUESTS, Server
 
 
 def type_session(b, args, lines, last):
@@ -20,9 +20,7 @@ def type_session(b, args, lines, last):
     done = lambda: b.js("return window.quorvastSeen.done")  # noqa: E731
     ctrl_d = lambda: ActionChains(driver).key_down(Keys.CONTROL).send_keys("d").key_up(Keys.CONTROL).perform()  # noqa: E731
     if args.paste:
-        b.js("const data = new DataTransfer(); data.setData('text/plain', arguments[1]);"
-             "arguments[0].dispatchEvent(new ClipboardEvent('paste', { clipboardData: data }));",
-             field, "".join(line + "\n" for line in lines))
+        b.js(PASTE, "".join(line + "\n" for line in lines))
     for line in [] if args.paste else lines:
         if done():
             break
