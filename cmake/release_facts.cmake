@@ -84,6 +84,10 @@ write_if_changed(${PROJECT_SOURCE_DIR}/build/release.env "${facts}")
 # The bugs address goes first: the homepage is a prefix of it.
 function(fill_in_identity input output)
   file(READ ${input} text)
+  # The line saying the addresses are placeholders goes once they are not.
+  if(NOT QUORVAST_HOMEPAGE MATCHES "example\\.org")
+    string(REGEX REPLACE "\n[^\n]*are placeholders from the source's[^\n]*\n" "\n" text "${text}")
+  endif()
   string(REPLACE "https://quorvast.example.org/issues" "${QUORVAST_BUGS}" text "${text}")
   string(REPLACE "https://quorvast.example.org/" "${QUORVAST_HOMEPAGE}" text "${text}")
   string(REPLACE "quorvast@example.org" "${QUORVAST_CONTACT}" text "${text}")
