@@ -7,8 +7,9 @@
 # (the compilers behind g++, binutils, the C and C++ libraries, node and
 # LLVM behind emscripten...). make dist ships it as
 # quorvast-VERSION.buildinfo, in SHA256SUMS and so signed; make
-# rebuild-check compares it with the rebuilding machine's own, so that a
-# file built with other tools is never taken for a tampered one.
+# rebuild-check rebuilds in a fresh root of that Debian suite with those
+# versions where the machine's own differ, and compares the records, so
+# that a file built with other tools is never taken for a tampered one.
 #
 # usage: build_record.sh VERSION
 set -euo pipefail
@@ -37,6 +38,7 @@ mapfile -t second < <(depends "${first[@]}" | sort -u)
 mapfile -t third < <(depends "${second[@]}" | sort -u)
 echo "Source: quorvast ${1:?usage: build_record.sh VERSION}"
 echo "Distribution: $(. /etc/os-release && echo "$NAME") $(cat /etc/debian_version 2>/dev/null || echo unknown)"
+echo "Suite: $(. /etc/os-release && echo "${VERSION_CODENAME:-unknown}")"
 echo "Architecture: $(dpkg --print-architecture)"
 echo "Packages:"
 installed "${first[@]}" "${second[@]}" "${third[@]}" | sed 's/^/ /'

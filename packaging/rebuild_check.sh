@@ -11,25 +11,92 @@
 # (osslsigncode remove-signature), the .zip and .msi by what they hold: the
 # files, and every table of the .msi (registry, shortcuts, links...).
 #
+# The release's record (its .buildinfo) names the Debian suite and the
+# versions of the tools that built it. Where this machine's differ (or
+# REBUILD_IN=root), the rebuild runs in a fresh root of that suite with
+# those versions installed (packaging/debian_root.sh; needs root): so a
+# release built on Debian 13 is confirmed on Debian 12, and the other way
+# round. A version the archive no longer has is named, and installed as the
+# archive has it; DEBIAN_MIRROR=a date of Debian's snapshot archive has all.
+# REBUILD_ROOTS=DIR keeps the root in DIR/SUITE for the next check, which
+# then installs only the versions that differ (a root takes gigabytes).
+#
 # usage: rebuild_check.sh DOWNLOADS [REBUILT]   (make rebuild-check
 # DOWNLOADS=DIR); REBUILT, a release folder rebuilt already, skips the
 # rebuild: the same comparison, for other downloads of one release.
 set -euo pipefail
+here=$(dirname "$(realpath "$0")")
 downloads=$(realpath "${1:?usage: rebuild_check.sh DOWNLOADS (a folder with the release files and SHA256SUMS)}")
 [ -f "$downloads/SHA256SUMS" ] || { echo "rebuild-check: no SHA256SUMS in $downloads" >&2; exit 2; }
 (cd "$downloads" && sha256sum --quiet -c SHA256SUMS) || { echo "rebuild-check: the downloads do not match their SHA256SUMS" >&2; exit 1; }
 tarball=$(grep -oE 'quorvast-[0-9.]+\.tar\.gz$' "$downloads/SHA256SUMS")
+record=$downloads/${tarball%.tar.gz}.buildinfo
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-rebuild() {  # the release again, from its source tarball, in $rebuilt
+fail() { echo "rebuild-check: $*" >&2; exit 1; }
+recorded() { sed -n "s/^$1: //p" "$record"; }  # recorded FIELD: its value in the record
+# The recorded tools this machine has otherwise: "NAME: in the record
+# VERSION, here VERSION" for each, here meaning the version installed or,
+# where none is, the one apt would install.
+unlike_here() {
+  sed -n 's/^ \([^ ]*\) .*/\1/p' "$record" | xargs -r env LC_ALL=C apt-cache policy 2>/dev/null |
+    awk '/^[^ ]/ { name = substr($1, 1, length($1) - 1) }
+         $1 == "Installed:" { here[name] = $2 } $1 == "Candidate:" && here[name] == "(none)" { here[name] = $2 }
+         END { for (name in here) print name, here[name] }' | LC_ALL=C sort |
+    LC_ALL=C join -a 1 -e none -o 0,1.2,2.2 <(sed -n 's/^ //p' "$record" | LC_ALL=C sort) - |
+    awk '$2 != $3 { print $1 ": in the record " $2 ", here " $3 }'
+  local suite
+  suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-unknown}")
+  [ "$(recorded Suite)" = "$suite" ] || echo "Debian: in the record $(recorded Suite), here $suite"
+}
+rebuild_here() {  # make dist in the unpacked tarball, with this machine's tools
   local tree=$work/${tarball%.tar.gz}
   tar -C "$work" -xzf "$downloads/$tarball"
   echo "rebuilding $tarball in $tree (log: make-dist.log there)"
   (cd "$tree" && env -u SOURCE_DATE_EPOCH make dist) >"$work/make-dist.log" 2>&1 ||
-    { cat "$work/make-dist.log"; echo "rebuild-check: make dist failed in the unpacked tarball" >&2; exit 1; }
+    { cat "$work/make-dist.log"; fail "make dist failed in the unpacked tarball"; }
   rebuilt=$tree/dist
 }
-if [ -n "${2:-}" ]; then rebuilt=$(realpath "$2"); else rebuild; fi
+# The record's packages as NAME=VERSION, or NAME alone where ROOT's archive
+# lacks that version (and named, with where to find it).
+pinned() {
+  local root=$1 available
+  available=$(in_root "$root" "apt-cache madison $(sed -n 's/^ \([^ ]*\) .*/\1/p' "$record" | tr '\n' ' ')" |
+    awk -F'|' '{ gsub(/ /, ""); print $1 "=" $2 }')
+  sed -n 's/^ \([^ ]*\) \(.*\)/\1=\2/p' "$record" | while read -r package; do
+    if grep -qxF "$package" <<<"$available"; then echo "$package"
+    else
+      echo "not in ${debian_mirror}: $package, installed as the archive has it; Debian's snapshot archive keeps" \
+        "it (https://snapshot.debian.org/binary/${package%%=*}/)" >&2
+      echo "${package%%=*}"
+    fi
+  done
+}
+rebuild_in_root() {  # make dist in a fresh root of the recorded suite, with the recorded versions
+  local suite root tree=/root/${tarball%.tar.gz}
+  suite=$(recorded Suite)
+  root=$(realpath -m "${REBUILD_ROOTS:-$work}/$suite")
+  [ -n "$suite" ] || fail "the record names no Debian suite; REBUILD_IN=host rebuilds with this machine's tools"
+  [ "$(id -u)" = 0 ] || fail "a rebuild in a fresh Debian $suite root needs root (debootstrap, chroot);" \
+    "REBUILD_IN=host rebuilds with this machine's tools, naming those that differ"
+  source "$here/debian_root.sh"
+  echo "rebuilding $tarball in a Debian $suite root, $root, with the record's $(grep -c '^ ' "$record") packages"
+  debian_root "$suite" "$root" && in_root "$root" "apt-get update -q" >"$work/update.log" 2>&1 ||
+    { cat "$work/update.log" 2>/dev/null; fail "the Debian $suite root"; }
+  rm -rf "${root:?}$tree" && tar -C "$root/root" -xzf "$downloads/$tarball"
+  pinned "$root" >"$work/pinned" || fail "the archive's versions"
+  # setup/need says what it installs, and how much it downloads, before it does.
+  in_root "$root" "cd $tree && setup/need --packages $(tr '\n' ' ' <"$work/pinned")" || fail "the record's packages"
+  in_root "$root" "cd $tree && env -u SOURCE_DATE_EPOCH make dist" >"$work/make-dist.log" 2>&1 ||
+    { cat "$work/make-dist.log"; fail "make dist failed in the Debian $suite root"; }
+  rebuilt=$root$tree/dist
+}
+if [ -n "${2:-}" ]; then rebuilt=$(realpath "$2")
+elif [ "${REBUILD_IN:-}" = root ] || { [ -z "${REBUILD_IN:-}" ] && [ -f "$record" ] && [ -n "$(unlike_here)" ]; }; then
+  [ -n "${REBUILD_IN:-}" ] || { echo "this machine's tools are not the release's:"; unlike_here | sed 's/^/  /' | head -n 5; }
+  rebuild_in_root
+else rebuild_here
+fi
 
 unsigned() {  # unsigned FILE COPY: COPY is FILE without its Authenticode signature (or FILE, unsigned)
   osslsigncode remove-signature -in "$1" -out "$2" >/dev/null 2>&1 || cp "$1" "$2"

@@ -25,19 +25,11 @@ case "$#:${1:-}:${2:-}:${3:-}" in
 esac
 suite=$1 root=$(realpath -m "${2:-/var/tmp/quorvast-roots}/$1")
 source=$(git -C "$(dirname "$0")/.." rev-parse --show-toplevel)
-# In a mount namespace of its own, so that nothing mounted here touches the host.
-[ -x "$root/usr/bin/make" ] || unshare --mount debootstrap --variant=minbase --include=make,ca-certificates \
-  "$suite" "$root" http://deb.debian.org/debian >/dev/null
-[ -c /dev/null ] || { echo "debootstrap left /dev/null no character device"; exit 1; }
-cp /etc/resolv.conf "$root/etc/resolv.conf"
-in_root() {  # in_root COMMANDS: as root in the chroot, with /proc, /dev and /sys
-  unshare --mount --propagation private bash -c '
-    mount -t proc proc "$1/proc" && mount --rbind /dev "$1/dev" && mount --rbind /sys "$1/sys" &&
-    chroot "$1" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root DEBIAN_FRONTEND=noninteractive bash -c "$2"' _ "$root" "$1"
-}
+source "$source/packaging/debian_root.sh"
+debian_root "$suite" "$root"
 if [ "${3:-}" != --apt ]; then
   rm -rf "$root/root/quorvast" && git clone -q "$source" "$root/root/quorvast"
-  in_root 'cd /root/quorvast && make test && printf "Vesta\n10\nq\n" | make run | grep -q "(meter): 34315"'
+  in_root "$root" 'cd /root/quorvast && make test && printf "Vesta\n10\nq\n" | make run | grep -q "(meter): 34315"'
   echo "the quick start works on a fresh Debian $(cat "$root/etc/debian_version")"
   exit 0
 fi
@@ -72,15 +64,15 @@ release_of() { (source "$1/../release.env" && echo "$version"); }
 runs() { echo "printf \"Vesta\\n10\\nq\\n\" | quorvast | grep -q \"Quorvast $1 is free software\" && [ \"\$(dpkg -l quorvast | grep -c ^ii)\" = 1 ]"; }
 fail() { echo "$suite: $*"; exit 1; }
 serve "$site"
-in_root "$apt update && $apt install -y quorvast quorvast-archive-keyring && $(runs "$(release_of "$site")") &&
+in_root "$root" "$apt update && $apt install -y quorvast quorvast-archive-keyring && $(runs "$(release_of "$site")") &&
   rm -rf /var/lib/apt/lists/*127.0.0.1* && $expired" >"$work/log" 2>&1 ||
   { cat "$work/log"; fail "apt-get install from the site's repository, or its key still valid 400 days on"; }
 serve "$next"
-in_root "$apt update && $apt upgrade -y && $(runs "$(release_of "$next")") &&
+in_root "$root" "$apt update && $apt upgrade -y && $(runs "$(release_of "$next")") &&
   rm -rf /var/lib/apt/lists/*127.0.0.1* && $later &&
   $apt install -y --allow-downgrades quorvast=$(release_of "$site") && $(runs "$(release_of "$site")")" >"$work/log" 2>&1 ||
   { cat "$work/log"; fail "apt-get upgrade to the next release and its extended key, or the earlier release again"; }
-in_root "$apt remove --purge -y quorvast quorvast-archive-keyring && [ ! -e $keyring ] && ! dpkg -l quorvast 2>/dev/null | grep -q ^ii &&
+in_root "$root" "$apt remove --purge -y quorvast quorvast-archive-keyring && [ ! -e $keyring ] && ! dpkg -l quorvast 2>/dev/null | grep -q ^ii &&
   ! ls -d /usr/bin/quorvast /usr/share/doc/quorvast /usr/share/man/man1/quorvast.1.gz 2>/dev/null" >"$work/log" 2>&1 ||
   { cat "$work/log"; fail "apt-get remove --purge left files"; }
 # Tampered copies of the repository: apt-get update fails, nothing installs.
@@ -97,8 +89,8 @@ for tamper in packages signer; do
     GNUPGHOME=$work/other gpg --batch --yes --armor --detach-sign --output "$stable/Release.gpg" "$stable/Release"
   fi
   serve "$work/site"
-  ! in_root "rm -rf /var/lib/apt/lists/*127.0.0.1* && $apt update -o APT::Update::Error-Mode=any" >"$work/log" 2>&1 &&
-    ! in_root "$apt install -y quorvast" >>"$work/log" 2>&1 || { cat "$work/log"; fail "a tampered repository ($tamper) was taken"; }
+  ! in_root "$root" "rm -rf /var/lib/apt/lists/*127.0.0.1* && $apt update -o APT::Update::Error-Mode=any" >"$work/log" 2>&1 &&
+    ! in_root "$root" "$apt install -y quorvast" >>"$work/log" 2>&1 || { cat "$work/log"; fail "a tampered repository ($tamper) was taken"; }
 done
 GNUPGHOME=$work/other gpgconf --kill all
 [ -c /dev/null ] || fail "/dev/null is no character device"
