@@ -44,18 +44,25 @@ code() {  # code KIND: the same UUID for the same kind and contents, every time
   python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.NAMESPACE_URL, sys.argv[1])).upper())' "quorvast:$1:$contents"
 }
 package=$(code package)
+# wixl and msibuild stamp the .msi with the time: the source's, through
+# libfaketime. Preloaded, not through the faketime program, whose
+# semaphore in /dev/shm is named by its process id and collides with one
+# that an earlier process of that id left behind ("sem_open: File exists").
 clock=$(date -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S')
+libfaketime=$(find /usr/lib -path '*/faketime/libfaketime.so.1' | head -n 1)
+[ -n "$libfaketime" ] || { echo "windows_installer.sh: no libfaketime.so.1 (Debian's faketime package)" >&2; exit 1; }
+frozen() { LD_PRELOAD=$libfaketime FAKETIME=$clock "$@"; }
 cd "$stage"
-faketime -f "$clock" wixl --arch x64 "${values[@]}" -D ProductCode="$(code product)" -D PackageCode="$package" \
+frozen wixl --arch x64 "${values[@]}" -D ProductCode="$(code product)" -D PackageCode="$package" \
   -o quorvast.msi quorvast.wxs
 # What wixl cannot say: the program's version in the File table, and an
 # upgrade that also replaces a package of the same version (its upper bound
 # inclusive, 0x200, as WiX's AllowSameVersionUpgrades makes it). Attributes
 # is part of the Upgrade table's key, so the row is written anew.
 upgrade_code=$(sed -n 's/.*UpgradeCode="\([^"]*\)".*/\1/p' quorvast.wxs | tr a-f A-F)
-faketime -f "$clock" msibuild quorvast.msi -q "UPDATE \`File\` SET \`Version\` = '$version.0' WHERE \`File\` = 'quorvast.exe'" \
+frozen msibuild quorvast.msi -q "UPDATE \`File\` SET \`Version\` = '$version.0' WHERE \`File\` = 'quorvast.exe'" \
   -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'" \
   -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) $(
       )VALUES ('{$upgrade_code}', '$version', 513, 'WIX_UPGRADE_DETECTED')"
-faketime -f "$clock" msibuild quorvast.msi -s "Quorvast $version" "The Quorvast authors" "x64;1033" "{$package}"
+frozen msibuild quorvast.msi -s "Quorvast $version" "The Quorvast authors" "x64;1033" "{$package}"
 cp quorvast.msi "$out"
