@@ -10,7 +10,8 @@
 # --site) and Lighthouse; a stranger's checks with only what the site
 # publishes; a second make site, the same apt repository but for its
 # signatures; a timestamped signature from a local RFC 3161 server, and
-# the release rebuilt from its source tarball alone (make rebuild-check).
+# the release rebuilt from its source tarball alone (make rebuild-check),
+# also across Debian 12 and 13, each built on one and checked on the other.
 # The next release's site over the first keeps every file of it; a failing
 # make site leaves the site whole; apt in fresh Debian 12 and 13 roots
 # (tests/fresh_machine.sh --apt); what the recipe refuses, each in one line.
@@ -134,6 +135,20 @@ make -C "$first" rebuild-check DOWNLOADS="$a" >"$work/rebuild.log" 2>&1 || { cat
 [ "$(grep -c ": identical$" "$work/rebuild.log")" = $(($(wc -l <"$a/SHA256SUMS") - 2)) ] ||
   { cat "$work/rebuild.log"; fail "make rebuild-check: not every file identical but the .zip and .msi, which match unsigned"; }
 echo "timestamped by a local RFC 3161 server; $(grep '^rebuild-check:' "$work/rebuild.log")"
+# Across Debian releases: a release made in a fresh Debian 13 root is
+# confirmed here (Debian 12) by make rebuild-check, in a Debian 13 root of
+# its own; this one, by a stranger in that Debian 13 root, in a Debian 12 one.
+source "$source/packaging/debian_root.sh"
+trixie=$work/roots/builder/trixie
+{ debian_root trixie "$trixie" && git clone -q "$publisher" "$trixie/root/quorvast" && cp -r "$a" "$trixie/root/downloads" &&
+  in_root "$trixie" "cd /root/quorvast && make dist && make rebuild-check DOWNLOADS=/root/downloads"; } >"$work/on-13.log" 2>&1 &&
+  make -C "$first" rebuild-check DOWNLOADS="$trixie/root/quorvast/dist" >"$work/from-13.log" 2>&1 ||
+  { cat "$work/on-13.log" "$work/from-13.log" 2>/dev/null; fail "a release made on Debian 13 checked on 12, or the other way round"; }
+for log in on-13 from-13; do
+  grep -q '^rebuilding .* in a Debian [a-z]* root' "$work/$log.log" && grep -q '^rebuild-check: every file matches' "$work/$log.log" ||
+    { cat "$work/$log.log"; fail "make rebuild-check across Debian releases ($log): not rebuilt in a root, or not every file matching"; }
+done
+echo "across Debian releases: a release made on Debian 13 and one made on 12 each confirmed by a stranger on the other"
 
 # The next release, from the publisher's commit with its version raised and
 # the key extended, published over the first: every file of the first
