@@ -93,7 +93,8 @@ rebuild_in_root() {  # make dist in a fresh root of the recorded suite, with the
 }
 if [ -n "${2:-}" ]; then rebuilt=$(realpath "$2")
 elif [ "${REBUILD_IN:-}" = root ] || { [ -z "${REBUILD_IN:-}" ] && [ -f "$record" ] && [ -n "$(unlike_here)" ]; }; then
-  [ -n "${REBUILD_IN:-}" ] || { echo "this machine's tools are not the release's:"; unlike_here | sed 's/^/  /' | head -n 5; }
+  [ -n "${REBUILD_IN:-}" ] || unlike_here | awk '{ line[NR] = "  " $0 }
+    END { print "this machine'"'"'s tools are not the release'"'"'s (" NR " packages differ):"; for (i = 1; i <= NR && i <= 5; i++) print line[i] }' 
   rebuild_in_root
 else rebuild_here
 fi
