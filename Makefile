@@ -210,6 +210,10 @@ dist-reproducible: tests/browser/node_modules
 
 # Rebuilds a downloaded release from its source tarball alone (no git) and
 # compares: DOWNLOADS=DIR, a folder with the release's files and SHA256SUMS.
+# Where this machine's tools are not those the release records, the
+# rebuild runs (as root) in a fresh root of the recorded Debian release;
+# REBUILD_IN=host, REBUILD_ROOTS=DIR and DEBIAN_MIRROR=URL as
+# packaging/rebuild_check.sh says.
 rebuild-check:
 	$(NEED) dist reproducible sign
 	bash packaging/rebuild_check.sh "$(DOWNLOADS)"
