@@ -29,9 +29,12 @@ debian_root() {
 # in_root ROOT COMMANDS: COMMANDS run by bash as root in ROOT, with /proc,
 # /dev (with a /dev/shm of its own, so that nothing there is left on the
 # host's) and /sys, a clean environment and no questions from Debian's tools.
+# ROOT is bound onto itself first, so that its / is a mount point, as a
+# machine's is, for the tools that make mount namespaces of their own there
+# (debootstrap, for a rebuild in a root within the root).
 in_root() {
   unshare --mount --propagation private bash -c '
-    mount -t proc proc "$1/proc" && mount --rbind /dev "$1/dev" && mount -t tmpfs tmpfs "$1/dev/shm" &&
+    mount --bind "$1" "$1" && mount -t proc proc "$1/proc" && mount --rbind /dev "$1/dev" && mount -t tmpfs tmpfs "$1/dev/shm" &&
     mount --rbind /sys "$1/sys" &&
     chroot "$1" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root DEBIAN_FRONTEND=noninteractive bash -c "$2"' _ "$1" "$2"
 }

@@ -65,12 +65,12 @@ pinned() {
     awk -F'|' '{ gsub(/ /, ""); print $1 "=" $2 }')
   sed -n 's/^ \([^ ]*\) \(.*\)/\1=\2/p' "$record" | while read -r package; do
     if grep -qxF "$package" <<<"$available"; then echo "$package"
-    else
-      echo "not in ${debian_mirror}: $package, installed as the archive has it; Debian's snapshot archive keeps" \
-        "it (https://snapshot.debian.org/binary/${package%%=*}/)" >&2
-      echo "${package%%=*}"
+    else echo "${package%%=*}"; echo "$package" >>"$work/gone"
     fi
   done
+  [ ! -s "$work/gone" ] || echo "not in $debian_mirror, so installed as it has them: $(tr '\n' ' ' <"$work/gone")(Debian's" \
+    "snapshot archive keeps every version: https://snapshot.debian.org/binary/NAME/, and DEBIAN_MIRROR takes its" \
+    "archive of a date, https://snapshot.debian.org/archive/debian/YYYYMMDDTHHMMSSZ/)" >&2
 }
 rebuild_in_root() {  # make dist in a fresh root of the recorded suite, with the recorded versions
   local suite root tree=/root/${tarball%.tar.gz}
