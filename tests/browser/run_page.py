@@ -16,6 +16,7 @@ The modes without a session live beside this file, over page_browser.py
 (server, browser, helpers), each module saying what its mode checks.
 """
 import argparse
+import importlib
 import sys
 
 
@@ -79,20 +80,23 @@ def parsed(arguments):
 def mode(args, data):
     """The exit status of the mode the options name, in a browser of its own."""
     from page_browser import Browser
-    import load_failures, long_lines_mode, release_mode, session_mode, site_mode  # noqa: E401
+    # Each mode's module only when it runs: the session modes read the
+    # source tree's build/release.env, which a site's crawl does not need.
+    module = importlib.import_module
     b = Browser(args.page_dir, 60 if args.slow else 20, not args.no_javascript, args.axe)
     try:
         if getattr(args, "break"):
-            return load_failures.broken_page(b, getattr(args, "break"))
+            return module("load_failures").broken_page(b, getattr(args, "break"))
         # The modes without a session: each gives its problems.
-        for wanted, check in ((args.no_javascript, load_failures.without_javascript), (args.site, site_mode.site),
-                              (args.release, lambda b: release_mode.release(b, args.release)),
-                              (args.long_lines, lambda b: long_lines_mode.long_lines(b, args.timed))):
+        for wanted, check in ((args.no_javascript, lambda b: module("load_failures").without_javascript(b)),
+                              (args.site, lambda b: module("site_mode").site(b)),
+                              (args.release, lambda b: module("release_mode").release(b, args.release)),
+                              (args.long_lines, lambda b: module("long_lines_mode").long_lines(b, args.timed))):
             if wanted:
                 problems = check(b)
                 print("\n".join(problems))
                 return 3 if problems else 0
-        return session_mode.session(b, args, data)
+        return module("session_mode").session(b, args, data)
     finally:
         b.close()
 
