@@ -86,7 +86,7 @@ rebuild_in_root() {  # make dist in a fresh root of the recorded suite, with the
   rm -rf "${root:?}$tree" && tar -C "$root/root" -xzf "$downloads/$tarball"
   pinned "$root" >"$work/pinned" || fail "the archive's versions"
   # setup/need says what it installs, and how much it downloads, before it does.
-  in_root "$root" "cd $tree && setup/need --packages $(tr '\n' ' ' <"$work/pinned")" || fail "the record's packages"
+  in_root "$root" "cd $tree && setup/need --packages $(tr '\n' ' ' <"$work/pinned") && apt-get clean" || fail "the record's packages"
   in_root "$root" "cd $tree && env -u SOURCE_DATE_EPOCH make dist" >"$work/make-dist.log" 2>&1 ||
     { cat "$work/make-dist.log"; fail "make dist failed in the Debian $suite root"; }
   rebuilt=$root$tree/dist
