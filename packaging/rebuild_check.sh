@@ -35,16 +35,21 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "rebuild-check: $*" >&2; exit 1; }
 recorded() { sed -n "s/^$1: //p" "$record"; }  # recorded FIELD: its value in the record
-# The recorded tools this machine has otherwise: "NAME: in the record
-# VERSION, here VERSION" for each, here meaning the version installed or,
-# where none is, the one apt would install.
+packages_of() { sed -n 's/^ //p' "$1" | LC_ALL=C sort; }  # packages_of RECORD: its "NAME VERSION" lines
+# versions_unlike RECORDED HERE: "NAME: in the record VERSION, here
+# VERSION" for each package whose version differs between two sorted
+# "NAME VERSION" lists, or that only one of them has.
+versions_unlike() {
+  LC_ALL=C join -a 1 -a 2 -e none -o 0,1.2,2.2 "$1" "$2" | awk '$2 != $3 { print $1 ": in the record " $2 ", here " $3 }'
+}
+# The recorded tools this machine has otherwise, here meaning the version
+# installed or, where none is, the one apt would install; and the suite.
 unlike_here() {
-  sed -n 's/^ \([^ ]*\) .*/\1/p' "$record" | xargs -r env LC_ALL=C apt-cache policy 2>/dev/null |
+  packages_of "$record" | cut -d' ' -f1 | xargs -r env LC_ALL=C apt-cache policy 2>/dev/null |
     awk '/^[^ ]/ { name = substr($1, 1, length($1) - 1) }
          $1 == "Installed:" { here[name] = $2 } $1 == "Candidate:" && here[name] == "(none)" { here[name] = $2 }
-         END { for (name in here) print name, here[name] }' | LC_ALL=C sort |
-    LC_ALL=C join -a 1 -e none -o 0,1.2,2.2 <(sed -n 's/^ //p' "$record" | LC_ALL=C sort) - |
-    awk '$2 != $3 { print $1 ": in the record " $2 ", here " $3 }'
+         END { for (name in here) print name, here[name] }' | LC_ALL=C sort >"$work/here"
+  versions_unlike <(packages_of "$record") "$work/here"
   local suite
   suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-unknown}")
   [ "$(recorded Suite)" = "$suite" ] || echo "Debian: in the record $(recorded Suite), here $suite"
@@ -61,9 +66,9 @@ rebuild_here() {  # make dist in the unpacked tarball, with this machine's tools
 # lacks that version (and named, with where to find it).
 pinned() {
   local root=$1 available
-  available=$(in_root "$root" "apt-cache madison $(sed -n 's/^ \([^ ]*\) .*/\1/p' "$record" | tr '\n' ' ')" |
+  available=$(in_root "$root" "apt-cache madison $(packages_of "$record" | cut -d' ' -f1 | tr '\n' ' ')" |
     awk -F'|' '{ gsub(/ /, ""); print $1 "=" $2 }')
-  sed -n 's/^ \([^ ]*\) \(.*\)/\1=\2/p' "$record" | while read -r package; do
+  packages_of "$record" | tr ' ' '=' | while read -r package; do
     if grep -qxF "$package" <<<"$available"; then echo "$package"
     else echo "${package%%=*}"; echo "$package" >>"$work/gone"
     fi
@@ -75,8 +80,8 @@ pinned() {
 rebuild_in_root() {  # make dist in a fresh root of the recorded suite, with the recorded versions
   local suite root tree=/root/${tarball%.tar.gz}
   suite=$(recorded Suite)
-  root=$(realpath -m "${REBUILD_ROOTS:-$work}/$suite")
   [ -n "$suite" ] || fail "the record names no Debian suite; REBUILD_IN=host rebuilds with this machine's tools"
+  root=$(realpath -m "${REBUILD_ROOTS:-$work}/$suite")
   [ "$(id -u)" = 0 ] || fail "a rebuild in a fresh Debian $suite root needs root (debootstrap, chroot);" \
     "REBUILD_IN=host rebuilds with this machine's tools, naming those that differ"
   source "$here/debian_root.sh"
@@ -92,11 +97,12 @@ rebuild_in_root() {  # make dist in a fresh root of the recorded suite, with the
   rebuilt=$root$tree/dist
 }
 if [ -n "${2:-}" ]; then rebuilt=$(realpath "$2")
-elif [ "${REBUILD_IN:-}" = root ] || { [ -z "${REBUILD_IN:-}" ] && [ -f "$record" ] && [ -n "$(unlike_here)" ]; }; then
-  [ -n "${REBUILD_IN:-}" ] || unlike_here | awk '{ line[NR] = "  " $0 }
-    END { print "this machine'"'"'s tools are not the release'"'"'s (" NR " packages differ):"; for (i = 1; i <= NR && i <= 5; i++) print line[i] }' 
-  rebuild_in_root
-else rebuild_here
+else
+  unlike=
+  [ -n "${REBUILD_IN:-}" ] || [ ! -f "$record" ] || unlike=$(unlike_here)
+  [ -z "$unlike" ] || awk '{ line[NR] = "  " $0 } END { print "this machine'"'"'s tools are not the release'"'"'s (differences: " NR \
+    "):"; for (i = 1; i <= NR && i <= 5; i++) print line[i] }' <<<"$unlike"
+  if [ "${REBUILD_IN:-}" = root ] || [ -n "$unlike" ]; then rebuild_in_root; else rebuild_here; fi
 fi
 
 unsigned() {  # unsigned FILE COPY: COPY is FILE without its Authenticode signature (or FILE, unsigned)
@@ -142,8 +148,7 @@ verdict() {  # verdict NAME: how the download compares with the rebuilt file
 drift() {
   local record=${tarball%.tar.gz}.buildinfo
   [ -f "$downloads/$record" ] && [ -f "$rebuilt/$record" ] || return 0
-  LC_ALL=C join -a 1 -a 2 -e none -o 0,1.2,2.2 <(sed -n 's/^ //p' "$downloads/$record") <(sed -n 's/^ //p' "$rebuilt/$record") |
-    awk '$2 != $3 { print $1 ": in the record " $2 ", here " $3 }'
+  versions_unlike <(packages_of "$downloads/$record") <(packages_of "$rebuilt/$record")
   diff <(grep -v '^ ' "$downloads/$record") <(grep -v '^ ' "$rebuilt/$record") | sed -n 's/^< /the record: /p; s/^> /here: /p' ||
     true  # diff's status 1 says only that they differ
 }
